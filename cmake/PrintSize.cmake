@@ -1,0 +1,5 @@
+# Prints the size of a built file: cmake -DFILE=path -P PrintSize.cmake
+file(SIZE "${FILE}" size)
+get_filename_component(name "${FILE}" NAME)
+math(EXPR kib "(${size} + 1023) / 1024")
+message(STATUS "${name}: ${size} bytes (${kib} KiB)")
