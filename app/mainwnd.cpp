@@ -1,0 +1,121 @@
+/* The hidden main window. Every event reaches the program here, on the main
+   thread, and each message is handed to one operation in a fixed order. */
+#include "state.h"
+#include "mainwnd.h"
+#include "tray.h"
+#include "traymenu.h"
+#include "../dialogs/dialogs.h"
+#include "../res/resource.h"
+#include "../printers/printers.h"
+
+void RefreshTrayTip(HWND hwnd)
+{
+    char szPrinter[256];
+
+    GetDefaultPrinterName(szPrinter, 255);
+    SetTrayTip(hwnd, szPrinter);
+}
+
+static LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA *pcs)
+{
+    uTaskbarCreatedMsg = RegisterWindowMessageA("TaskbarCreated");
+    hAppInstance = pcs->hInstance;
+    /* CreateWindowEx has not returned yet, but what runs from here on may
+       address the window through hMainWnd. */
+    hMainWnd = hwnd;
+    iPlatform = GetPlatformClass();
+
+    if (!AddTrayIcon(hwnd, hAppInstance)) {
+        MessageBoxA(hwnd, "Error creating taskbar icon.\nExiting Application.", "ERROR",
+                    MB_ICONERROR);
+        PostMessageA(hwnd, WM_QUIT, 0, 0);
+    }
+    RefreshTrayTip(hwnd);
+    StartPrinterEnumeration();
+    return 0;
+}
+
+static void OnDestroy(HWND hwnd)
+{
+    RemoveTrayIcon(hwnd);
+    PostQuitMessage(0);
+}
+
+static void OnCommand(HWND hwnd, WPARAM wParam)
+{
+    switch (wParam) {
+    case IDM_EXIT:
+        PostMessageA(hwnd, WM_CLOSE, 0, 0);
+        break;
+    case IDM_ABOUT:
+        DialogBoxParamA(hAppInstance, MAKEINTRESOURCEA(IDD_ABOUT), hwnd, AboutDlgProc, 0);
+        break;
+    case IDM_PRINTERS_ERROR:
+        MessageBoxA(hwnd, "There was an error processing the printers.", "Error",
+                    MB_ICONWARNING);
+        break;
+    default:
+        /* Only rows of the current table are printers; any other id (a stale
+           or foreign command) must never index the table. */
+        if (wParam < (WPARAM)iPrinterCount)
+            SwitchDefaultPrinter((int)wParam);
+        break;
+    }
+}
+
+LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    switch (uMsg) {
+    case WM_CREATE:
+        return OnCreate(hwnd, (const CREATESTRUCTA *)lParam);
+    case WM_DESTROY:
+        OnDestroy(hwnd);
+        return 0;
+    case WM_COMMAND:
+        OnCommand(hwnd, wParam);
+        return 0;
+    case WM_WININICHANGE:
+        StartPrinterEnumeration();
+        RefreshTrayTip(hwnd);
+        break;
+    case MSG_TRAY:
+        OnTrayNotify(hwnd, hAppInstance, (UINT)lParam);
+        break;
+    case MSG_START_ICON_TIMER:
+        StartIconRestoreTimer();
+        return 0;
+    case WM_TIMER:
+        KillTimer(hMainWnd, TIMER_ICON_RESTORE);
+        SetTrayIcon(0);
+        break;
+    default:
+        if (uMsg == uTaskbarCreatedMsg && uMsg != 0)
+            AddTrayIcon(hwnd, hAppInstance);
+        break;
+    }
+    return DefWindowProcA(hwnd, uMsg, wParam, lParam);
+}
+
+BOOL RegisterMainWindowClass(HINSTANCE hInstance)
+{
+    WNDCLASSA wc;
+
+    ZeroMemory(&wc, sizeof(wc));
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = hInstance;
+    wc.hIcon = LoadIconA(NULL, IDI_APPLICATION);
+    wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
+    wc.lpszClassName = MAIN_WINDOW_CLASS;
+    return RegisterClassA(&wc) != 0;
+}
+
+HWND CreateMainWindow(HINSTANCE hInstance)
+{
+    /* Never shown: the tray icon is the program's only presence. */
+    hMainWnd = CreateWindowExA(0, MAIN_WINDOW_CLASS, "Quorvel", WS_OVERLAPPEDWINDOW,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                               NULL, NULL, hInstance, NULL);
+    return hMainWnd;
+}

@@ -1,0 +1,49 @@
+/* Process-wide state: zero at start, never freed. The main thread owns all of it
+   except what the printer enumeration worker writes (the table, its count and the
+   two enumeration flags), which it publishes with interlocked writes. */
+#ifndef QUORVEL_STATE_H
+#define QUORVEL_STATE_H
+
+#include <winsock2.h>
+#include <windows.h>
+#include "records.h"
+
+/* Window messages, timer and menu commands of the main window. */
+#define MSG_ADDRESS_CHANGED     (WM_USER + 1)
+#define MSG_SETTINGS_SAVED      (WM_USER + 2)
+#define MSG_TRAY                6667
+/* Private: a switch on the worker thread hands the restore timer's start to
+   the main thread, which owns the window. */
+#define MSG_START_ICON_TIMER    (WM_USER + 3)
+#define TIMER_ICON_RESTORE      1016
+#define ICON_RESTORE_DELAY_MS   800
+#define IDM_EXIT                1011
+#define IDM_ABOUT               1012
+#define IDM_PRINTERS_ERROR      1013
+#define IDM_CONFIG              1015
+
+#define PLATFORM_WIN9X          1
+#define PLATFORM_NT_OLD         2
+#define PLATFORM_NT5            3
+
+typedef BOOL (WINAPI *INVOKEPRINTERCOMMANDPROC)(HWND, UINT, LPCSTR, LPCSTR, BOOL);
+
+extern PrinterRow PrinterTable[MAX_PRINTERS];
+extern volatile LONG iPrinterCount;
+
+extern AutoSettingsRecord AutoSettings;
+extern char szCurrentLocation[256];
+extern LocationRecord LocationEdit;
+
+extern int iPlatform;
+extern volatile LONG bEnumBusy;
+extern volatile LONG bFirstEnum;
+extern int bShellPrinterCommand;
+extern INVOKEPRINTERCOMMANDPROC pfnInvokePrinterCommand;
+extern HWND hMainWnd;
+extern HINSTANCE hAppInstance;
+extern UINT uTaskbarCreatedMsg;
+extern SOCKET sockAddressWatch;
+extern u_long ipCurrent;
+
+#endif

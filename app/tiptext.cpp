@@ -1,0 +1,22 @@
+/* Tray tip composition. */
+#include "textsafe.h"
+#include "tiptext.h"
+
+void ComposeTrayTip(const char *pszPrinter, int bSetByIP, const char *pszLocation,
+                    char *pszTip)
+{
+    char szWork[TIP_WORK_SIZE];
+
+    szWork[0] = '\0';
+    if (bSetByIP) {
+        StringCchPrintfA(szWork, TIP_WORK_SIZE, "%s (%s)", pszPrinter, pszLocation);
+        /* The location is shown only while the whole text fits the limit; past
+           it the printer's name matters more than a cut-off location. */
+        if (strlen(szWork) > TIP_COMBINED_LIMIT)
+            StringCchPrintfA(szWork, TIP_WORK_SIZE, "%s", pszPrinter);
+    } else {
+        StringCchPrintfA(szWork, TIP_WORK_SIZE, "%s", pszPrinter);
+    }
+    /* Cutting is expected here: the shell's field holds 63 characters. */
+    StringCchCopyA(pszTip, TIP_FIELD_SIZE, szWork);
+}

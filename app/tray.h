@@ -1,0 +1,12 @@
+/* The notification-area icon: one icon, id 1, owned by the main window. */
+#ifndef QUORVEL_TRAY_H
+#define QUORVEL_TRAY_H
+
+#include <windows.h>
+
+BOOL AddTrayIcon(HWND hwnd, HINSTANCE hInstance);
+void SetTrayIcon(int bSwitched);
+void SetTrayTip(HWND hwnd, const char *pszPrinterName);
+void RemoveTrayIcon(HWND hwnd);
+
+#endif

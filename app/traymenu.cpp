@@ -1,0 +1,82 @@
+/* The tray icon's popup menu and double-click action. */
+#include <string.h>
+#include "state.h"
+#include "traymenu.h"
+#include "../dialogs/dialogs.h"
+#include "../printers/printers.h"
+#include "../res/resource.h"
+
+void OnTrayNotify(HWND hwnd, HINSTANCE hInstance, UINT uMouseMsg)
+{
+    switch (uMouseMsg) {
+    case WM_LBUTTONDBLCLK:
+        if (bShellPrinterCommand)
+            InvokeIconAction(hwnd);
+        else
+            DialogBoxParamA(hInstance, MAKEINTRESOURCEA(IDD_ABOUT), hwnd, AboutDlgProc, 0);
+        break;
+    case WM_RBUTTONUP:
+        ShowTrayMenu(hInstance, hwnd);
+        break;
+    default:
+        break;
+    }
+}
+
+void ShowTrayMenu(HINSTANCE hInstance, HWND hwnd)
+{
+    HMENU hMenu;
+    char szDefault[256];
+    POINT pt;
+
+    (void)hInstance;
+    hMenu = CreatePopupMenu();
+    if (hMenu == NULL)
+        return;
+    AppendMenuA(hMenu, MF_STRING, IDM_ABOUT, "About Quorvel");
+    AppendMenuA(hMenu, MF_STRING, IDM_CONFIG, "Config...");
+    AppendMenuA(hMenu, MF_STRING, IDM_EXIT, "Exit");
+    AppendMenuA(hMenu, MF_SEPARATOR, 0, NULL);
+
+    GetDefaultPrinterName(szDefault, 255);
+    if (bEnumBusy) {
+        /* Disabled but drawn normally: a notice, not a choice. */
+        AppendMenuA(hMenu, MF_STRING | MF_DISABLED, 0, MENU_TEXT_BUSY);
+    } else {
+        int iCount = iPrinterCount;
+        UINT uPos = 4;
+        int iRow;
+        /* Last row first; the walk meets the lowest row last, so of two rows
+           with the default's name the lower one ends up bold. */
+        for (iRow = iCount - 1; iRow >= 0; iRow--) {
+            AppendMenuA(hMenu, MF_STRING, (UINT_PTR)iRow, PrinterTable[iRow]);
+            if (strcmp(PrinterTable[iRow], szDefault) == 0)
+                SetMenuDefaultItem(hMenu, uPos, TRUE);
+            uPos++;
+        }
+    }
+    AppendMenuA(hMenu, MF_SEPARATOR, 0, NULL);
+
+    GetCursorPos(&pt);
+    /* Without the foreground the menu would not close when the user clicks
+       elsewhere; the posted WM_NULL lets it close properly afterwards. */
+    SetForegroundWindow(hwnd);
+    TrackPopupMenu(hMenu, TPM_RIGHTBUTTON | TPM_RIGHTALIGN | TPM_BOTTOMALIGN, pt.x, pt.y, 0, hwnd,
+                   NULL);
+    PostMessageA(hwnd, WM_NULL, 0, 0);
+    DestroyMenu(hMenu);
+}
+
+UINT IconActionFor(int iIconAction)
+{
+    return iIconAction == 0 ? PRINTACTION_PROPERTIES : PRINTACTION_OPEN;
+}
+
+void InvokeIconAction(HWND hwnd)
+{
+    char szPrinter[256];
+
+    GetDefaultPrinterName(szPrinter, 255);
+    pfnInvokePrinterCommand(hwnd, IconActionFor(AutoSettings.iIconAction), szPrinter, NULL,
+                            FALSE);
+}

@@ -1,0 +1,61 @@
+/* Printer enumeration on a short-lived worker thread, so the main thread never
+   waits for the spooler. bEnumBusy is the only coordination: the main thread
+   raises it before a start, the worker lowers it as its very last step. */
+#include <winsock2.h>
+#include <windows.h>
+#include <process.h>
+#include "../app/state.h"
+#include "printerlogic.h"
+#include "printers.h"
+
+void StartPrinterEnumeration(void)
+{
+    if (bEnumBusy)
+        return;
+    /* Raised before the start, so a second request that arrives before the
+       worker runs starts nothing. */
+    InterlockedExchange(&bEnumBusy, 1);
+    if (_beginthread(EnumPrinterThread, 0, NULL) == (uintptr_t)-1L)
+        InterlockedExchange(&bEnumBusy, 0);
+}
+
+void __cdecl EnumPrinterThread(void *pArg)
+{
+    DWORD dwFlags, dwLevel, cbNeeded = 0, cReturned = 0;
+    BYTE *pBuffer;
+    int i, iCount = 0;
+
+    (void)pArg;
+    InterlockedExchange(&bEnumBusy, 1);
+
+    if (iPlatform == PLATFORM_WIN9X) {
+        dwFlags = PRINTER_ENUM_LOCAL;
+        dwLevel = 5;
+    } else {
+        dwFlags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
+        dwLevel = 4;
+    }
+
+    /* The first call only learns the size; its failure for want of room is
+       the expected answer. */
+    EnumPrintersA(dwFlags, NULL, dwLevel, NULL, 0, &cbNeeded, &cReturned);
+    pBuffer = (BYTE *)HeapAlloc(GetProcessHeap(), 0, cbNeeded ? cbNeeded : 1);
+    if (pBuffer != NULL) {
+        cReturned = 0;
+        if (!EnumPrintersA(dwFlags, NULL, dwLevel, pBuffer, cbNeeded, &cbNeeded, &cReturned))
+            cReturned = 0;
+        iCount = CapPrinterCount(cReturned);
+        for (i = 0; i < iCount; i++) {
+            const char *pszName = (dwLevel == 5) ? ((PRINTER_INFO_5A *)pBuffer)[i].pPrinterName
+                                                 : ((PRINTER_INFO_4A *)pBuffer)[i].pPrinterName;
+            CopyPrinterName(PrinterTable[i], pszName ? pszName : "");
+        }
+    }
+    /* The count is published only after every row is written. */
+    InterlockedExchange(&iPrinterCount, iCount);
+    if (pBuffer != NULL)
+        HeapFree(GetProcessHeap(), 0, pBuffer);
+
+    InterlockedExchange(&bFirstEnum, 0);
+    InterlockedExchange(&bEnumBusy, 0);
+}

@@ -1,0 +1,19 @@
+/* The printer subsystem: platform class, default printer, enumeration, switching. */
+#ifndef QUORVEL_PRINTERS_H
+#define QUORVEL_PRINTERS_H
+
+#include <windows.h>
+
+int GetPlatformClass(void);
+void GetDefaultPrinterName(char *pszBuffer, int cchBuffer);
+
+/* Body of the detached enumeration worker; the argument is not used. */
+void __cdecl EnumPrinterThread(void *pArg);
+/* Starts a worker unless one runs; the main thread's only way to start one. */
+void StartPrinterEnumeration(void);
+
+void SwitchDefaultPrinter(int iRow);
+/* Main thread: starts the icon-restore timer a switch on the worker asked for. */
+void StartIconRestoreTimer(void);
+
+#endif

@@ -1,0 +1,126 @@
+// The program's own main window, run inside a test process.
+#include "inprocess.h"
+
+#include <commctrl.h>
+#include <cstring>
+
+#include "app/mainwnd.h"
+
+namespace {
+
+std::vector<RecordedMessage> g_messages;
+WNDPROC g_originalProc;
+
+LRESULT CALLBACK RecordingProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    g_messages.push_back({uMsg, wParam, lParam, GetTickCount()});
+    if (uMsg == WM_INITMENUPOPUP && InProcessTest::onMenuPopup) {
+        auto handler = InProcessTest::onMenuPopup;
+        handler(reinterpret_cast<HMENU>(wParam));
+    }
+    return CallWindowProcA(g_originalProc, hwnd, uMsg, wParam, lParam);
+}
+
+}  // namespace
+
+std::function<void(HMENU)> InProcessTest::onMenuPopup;
+
+void InProcessTest::SetUp()
+{
+    static bool registered;
+    if (!registered) {
+        InitCommonControls();
+        ASSERT_TRUE(RegisterMainWindowClass(GetModuleHandleA(NULL)));
+        registered = true;
+    }
+    WaitEnumerationIdle();
+    iPrinterCount = 0;
+    bEnumBusy = 0;
+    bFirstEnum = 1;
+    ZeroMemory(&AutoSettings, sizeof(AutoSettings));
+    ZeroMemory(&LocationEdit, sizeof(LocationEdit));
+    szCurrentLocation[0] = '\0';
+    iPlatform = 0;
+    bShellPrinterCommand = 0;
+    pfnInvokePrinterCommand = NULL;
+    hMainWnd = NULL;
+    onMenuPopup = nullptr;
+    g_messages.clear();
+}
+
+void InProcessTest::TearDown()
+{
+    WaitEnumerationIdle();
+    onMenuPopup = nullptr;
+    if (hMainWnd != NULL && IsWindow(hMainWnd))
+        DestroyWindow(hMainWnd);
+    // WM_DESTROY posts the quit message to this thread; drop it.
+    MSG msg;
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+        if (msg.message != WM_QUIT)
+            DispatchMessageA(&msg);
+    }
+    hMainWnd = NULL;
+}
+
+HWND InProcessTest::StartMainWindow()
+{
+    HWND hwnd = CreateMainWindow(GetModuleHandleA(NULL));
+    EXPECT_NE(hwnd, (HWND)NULL);
+    if (hwnd == NULL)
+        return NULL;
+    g_originalProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingProc)));
+    EXPECT_TRUE(WaitEnumerationIdle());
+    return hwnd;
+}
+
+bool InProcessTest::WaitEnumerationIdle(DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (bEnumBusy) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Pump(20);
+    }
+    return true;
+}
+
+void InProcessTest::Pump(DWORD ms)
+{
+    DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT)
+                continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(10);
+    } while (GetTickCount() - start < ms);
+}
+
+std::vector<RecordedMessage> InProcessTest::Received(UINT uMsg)
+{
+    std::vector<RecordedMessage> out;
+    for (const RecordedMessage &m : g_messages) {
+        if (m.uMsg == uMsg)
+            out.push_back(m);
+    }
+    return out;
+}
+
+void InProcessTest::ClearMessages()
+{
+    g_messages.clear();
+}
+
+int TableRowOf(const char *pszName)
+{
+    for (int i = 0; i < iPrinterCount; i++) {
+        if (strcmp(PrinterTable[i], pszName) == 0)
+            return i;
+    }
+    return -1;
+}

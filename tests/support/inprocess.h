@@ -1,0 +1,46 @@
+// The program's own main window, run inside a test process: the real window
+// procedure and operations over the real Win32 API, with the shared state
+// reset before each test and the window's messages recorded.
+#ifndef QUORVEL_INPROCESS_H
+#define QUORVEL_INPROCESS_H
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "app/state.h"
+
+struct RecordedMessage {
+    UINT uMsg;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD dwTick;
+};
+
+class InProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Creates the main window (its creation runs the program's start-up) and
+    // waits until the first enumeration has ended.
+    HWND StartMainWindow();
+    // Waits until no enumeration worker runs.
+    static bool WaitEnumerationIdle(DWORD timeoutMs = 10000);
+    // Pumps this thread's messages for the given time.
+    static void Pump(DWORD ms);
+
+    // Messages the main window received since the last ClearMessages, of one kind.
+    static std::vector<RecordedMessage> Received(UINT uMsg);
+    static void ClearMessages();
+
+public:
+    // Called (once each) for popup menus the main window is about to show.
+    static std::function<void(HMENU)> onMenuPopup;
+};
+
+// Row index of a printer in the table, or -1.
+int TableRowOf(const char *pszName);
+
+#endif

@@ -1,0 +1,394 @@
+// Shared helpers of the Windows test programs.
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+std::string EnvText(const char *name)
+{
+    char buf[1024];
+    DWORD n = GetEnvironmentVariableA(name, buf, sizeof(buf));
+    if (n == 0 || n >= sizeof(buf))
+        return std::string();
+    return std::string(buf, n);
+}
+
+std::string UnixTempDir()
+{
+    std::string dir = EnvText("QUORVEL_SESSION_DIR");
+    return dir.empty() ? std::string("/tmp") : dir;
+}
+
+}  // namespace
+
+std::string ToWindowsPath(const std::string &path)
+{
+    if (path.empty() || path[0] != '/')
+        return path;
+    std::string out = "Z:";
+    for (char c : path)
+        out += (c == '/') ? '\\' : c;
+    return out;
+}
+
+const char *QuorvelExePath()
+{
+    static std::string path;
+    if (path.empty())
+        path = ToWindowsPath(EnvText("QUORVEL_EXE"));
+    return path.c_str();
+}
+
+std::string ProbeExePath()
+{
+    return ToWindowsPath(EnvText("QUORVEL_PROBE"));
+}
+
+std::string ArtifactsDir()
+{
+    std::string dir = EnvText("QUORVEL_ARTIFACTS");
+    if (dir.empty())
+        dir = UnixTempDir();
+    return ToWindowsPath(dir);
+}
+
+bool WaitFor(const std::function<bool()> &cond, DWORD timeoutMs, DWORD stepMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (cond())
+            return true;
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(stepMs);
+    }
+}
+
+bool StartProcess(const std::string &cmdline, PROCESS_INFORMATION *ppi)
+{
+    STARTUPINFOA si;
+    ZeroMemory(&si, sizeof(si));
+    si.cb = sizeof(si);
+    std::vector<char> buf(cmdline.begin(), cmdline.end());
+    buf.push_back('\0');
+    ZeroMemory(ppi, sizeof(*ppi));
+    return CreateProcessA(NULL, buf.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, ppi) != 0;
+}
+
+DWORD WaitProcessExit(HANDLE hProcess, DWORD timeoutMs)
+{
+    if (WaitForSingleObject(hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return STILL_ACTIVE;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(hProcess, &code);
+    return code;
+}
+
+DWORD RunToExit(const std::string &cmdline, DWORD timeoutMs)
+{
+    PROCESS_INFORMATION pi;
+    if (!StartProcess(cmdline, &pi))
+        return STILL_ACTIVE;
+    DWORD code = WaitProcessExit(pi.hProcess, timeoutMs);
+    if (code == STILL_ACTIVE)
+        TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+bool RunHostCommand(const std::string &shellCommand, DWORD timeoutMs)
+{
+    // Wine starts Unix programs but reports no exit code back, so the script
+    // leaves its status in a file that this side waits for.
+    static int counter;
+    char name[128];
+    snprintf(name, sizeof(name), "/quorvel-host-%lu-%d", GetCurrentProcessId(), ++counter);
+    std::string script = UnixTempDir() + name + ".sh";
+    std::string ack = UnixTempDir() + name + ".done";
+
+    FILE *f = fopen(ToWindowsPath(script).c_str(), "wb");
+    if (f == NULL)
+        return false;
+    fprintf(f, "(%s) >/dev/null 2>&1\necho $? > '%s.tmp' && mv '%s.tmp' '%s'\n",
+            shellCommand.c_str(), ack.c_str(), ack.c_str(), ack.c_str());
+    fclose(f);
+
+    PROCESS_INFORMATION pi;
+    if (!StartProcess("/bin/sh " + script, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+
+    std::string ackWin = ToWindowsPath(ack);
+    bool done = WaitFor([&] { return GetFileAttributesA(ackWin.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                        timeoutMs, 20);
+    int status = -1;
+    if (done) {
+        FILE *a = fopen(ackWin.c_str(), "rb");
+        if (a != NULL) {
+            if (fscanf(a, "%d", &status) != 1)
+                status = -1;
+            fclose(a);
+        }
+    }
+    DeleteFileA(ToWindowsPath(script).c_str());
+    DeleteFileA(ackWin.c_str());
+    return done && status == 0;
+}
+
+ScopedWineVersion::ScopedWineVersion(const std::string &exeName, const std::string &version)
+    : key_("Software\\Wine\\AppDefaults\\" + exeName)
+{
+    HKEY hKey;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL,
+                              &hKey, NULL), ERROR_SUCCESS);
+    RegSetValueExA(hKey, "Version", 0, REG_SZ, (const BYTE *)version.c_str(),
+                   (DWORD)version.size() + 1);
+    RegCloseKey(hKey);
+}
+
+ScopedWineVersion::~ScopedWineVersion()
+{
+    RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str());
+}
+
+std::string ReadDeviceEntry()
+{
+    char buf[1024];
+    GetProfileStringA("windows", "device", "", buf, sizeof(buf));
+    return buf;
+}
+
+void WriteDeviceEntry(const char *value)
+{
+    WriteProfileStringA("windows", "device", value);
+}
+
+ScopedDeviceEntry::ScopedDeviceEntry()
+{
+    char buf[1024];
+    GetProfileStringA("windows", "device", "\x01", buf, sizeof(buf));
+    present_ = std::string(buf) != "\x01";
+    value_ = present_ ? buf : "";
+}
+
+ScopedDeviceEntry::~ScopedDeviceEntry()
+{
+    WriteDeviceEntry(present_ ? value_.c_str() : nullptr);
+}
+
+std::vector<std::string> SpoolerPrinterNames(DWORD flags, DWORD level)
+{
+    std::vector<std::string> names;
+    DWORD needed = 0, count = 0;
+    EnumPrintersA(flags, NULL, level, NULL, 0, &needed, &count);
+    std::vector<BYTE> buf(needed ? needed : 1);
+    if (!EnumPrintersA(flags, NULL, level, buf.data(), needed, &needed, &count))
+        return names;
+    for (DWORD i = 0; i < count; i++) {
+        const char *name = level == 5 ? reinterpret_cast<PRINTER_INFO_5A *>(buf.data())[i].pPrinterName
+                                      : reinterpret_cast<PRINTER_INFO_4A *>(buf.data())[i].pPrinterName;
+        names.push_back(name ? name : "");
+    }
+    return names;
+}
+
+bool AddSpoolerPrinter(const std::string &name, const std::string &likeQueue)
+{
+    std::string port = "CUPS:" + likeQueue;
+    PRINTER_INFO_2A info;
+    ZeroMemory(&info, sizeof(info));
+    info.pPrinterName = const_cast<char *>(name.c_str());
+    info.pDriverName = const_cast<char *>(likeQueue.c_str());
+    info.pPortName = const_cast<char *>(port.c_str());
+    info.pPrintProcessor = const_cast<char *>("WinPrint");
+    info.pDatatype = const_cast<char *>("RAW");
+    HANDLE h = AddPrinterA(NULL, 2, reinterpret_cast<BYTE *>(&info));
+    if (h == NULL)
+        return false;
+    ClosePrinter(h);
+    return true;
+}
+
+bool DeleteSpoolerPrinter(const std::string &name)
+{
+    HANDLE h;
+    PRINTER_DEFAULTSA defaults = {NULL, NULL, PRINTER_ALL_ACCESS};
+    if (!OpenPrinterA(const_cast<char *>(name.c_str()), &h, &defaults))
+        return false;
+    BOOL done = DeletePrinter(h);
+    ClosePrinter(h);
+    return done != 0;
+}
+
+ScopedPrinterCount::ScopedPrinterCount(int count)
+{
+    std::vector<std::string> present = SpoolerPrinterNames();
+    int have = (int)present.size();
+    for (int i = have - 1; i >= count && i >= 0; i--) {
+        EXPECT_TRUE(DeleteSpoolerPrinter(present[i])) << present[i];
+        removed_.push_back(present[i]);
+    }
+    for (int i = have; i < count; i++) {
+        char name[32];
+        snprintf(name, sizeof(name), "Extra_%02d", i);
+        EXPECT_TRUE(AddSpoolerPrinter(name)) << name;
+        added_.push_back(name);
+    }
+    EXPECT_EQ((int)SpoolerPrinterNames().size(), count);
+}
+
+ScopedPrinterCount::~ScopedPrinterCount()
+{
+    for (const std::string &name : added_)
+        DeleteSpoolerPrinter(name);
+    for (const std::string &name : removed_)
+        AddSpoolerPrinter(name, name);
+}
+
+HWND FindTrayWindow()
+{
+    HWND hTray = FindWindowA("__winex11_standalone_tray", NULL);
+    if (hTray != NULL && !IsWindowVisible(hTray))
+        return NULL;
+    return hTray;
+}
+
+std::vector<HWND> TrayIconWindows()
+{
+    std::vector<HWND> icons;
+    HWND hTray = FindWindowA("__winex11_standalone_tray", NULL);
+    if (hTray == NULL)
+        return icons;
+    for (HWND h = FindWindowExA(hTray, NULL, "__winex11_tray_icon", NULL); h != NULL;
+         h = FindWindowExA(hTray, h, "__winex11_tray_icon", NULL)) {
+        if (IsWindowVisible(h))
+            icons.push_back(h);
+    }
+    return icons;
+}
+
+namespace {
+
+struct TooltipSearch {
+    std::string text;
+};
+
+BOOL CALLBACK FindVisibleTooltip(HWND hwnd, LPARAM lParam)
+{
+    char cls[64];
+    if (GetClassNameA(hwnd, cls, sizeof(cls)) && lstrcmpiA(cls, "tooltips_class32") == 0 &&
+        IsWindowVisible(hwnd)) {
+        char text[256] = "";
+        SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof(text), (LPARAM)text, SMTO_ABORTIFHUNG, 1000,
+                            NULL);
+        if (text[0] != '\0') {
+            reinterpret_cast<TooltipSearch *>(lParam)->text = text;
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+std::string HoverAndReadTooltip(HWND hIcon, DWORD timeoutMs)
+{
+    RECT rc;
+    if (!GetWindowRect(hIcon, &rc))
+        return std::string();
+    int x = (rc.left + rc.right) / 2, y = (rc.top + rc.bottom) / 2;
+    // Real pointer motion over the icon, as a user's mouse would make it.
+    RunHostCommand("xdotool mousemove 600 500; sleep 0.2; xdotool mousemove " + std::to_string(x) +
+                   " " + std::to_string(y) + "; sleep 0.1; xdotool mousemove " +
+                   std::to_string(x + 1) + " " + std::to_string(y));
+    TooltipSearch search;
+    WaitFor([&] {
+        EnumWindows(FindVisibleTooltip, (LPARAM)&search);
+        return !search.text.empty();
+    }, timeoutMs, 100);
+    RunHostCommand("xdotool mousemove 600 500");
+    return search.text;
+}
+
+bool SaveScreenshot(const std::string &name)
+{
+    std::string dir = EnvText("QUORVEL_ARTIFACTS");
+    if (dir.empty())
+        dir = UnixTempDir();
+    return RunHostCommand("mkdir -p '" + dir + "' && import -window root '" + dir + "/" + name + "'");
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindMainWindow(HWND hwnd, LPARAM lParam)
+{
+    WindowSearch *s = reinterpret_cast<WindowSearch *>(lParam);
+    char cls[64];
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == s->pid && GetClassNameA(hwnd, cls, sizeof(cls)) && strcmp(cls, "Quorvel") == 0) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+HWND FindQuorvelWindow(DWORD processId)
+{
+    WindowSearch s = {processId, NULL};
+    EnumWindows(FindMainWindow, (LPARAM)&s);
+    return s.found;
+}
+
+QuorvelProcess::QuorvelProcess() : hwnd_(NULL)
+{
+    ZeroMemory(&pi_, sizeof(pi_));
+}
+
+QuorvelProcess::~QuorvelProcess()
+{
+    if (pi_.hProcess != NULL) {
+        if (WaitForSingleObject(pi_.hProcess, 0) != WAIT_OBJECT_0) {
+            if (hwnd_ != NULL)
+                PostMessageA(hwnd_, WM_COMMAND, 1011, 0);
+            if (WaitForSingleObject(pi_.hProcess, 5000) != WAIT_OBJECT_0)
+                TerminateProcess(pi_.hProcess, 1);
+        }
+        CloseHandle(pi_.hThread);
+        CloseHandle(pi_.hProcess);
+    }
+}
+
+bool QuorvelProcess::Start(DWORD timeoutMs)
+{
+    if (!StartProcess(std::string("\"") + QuorvelExePath() + "\"", &pi_))
+        return false;
+    return WaitFor([&] {
+        hwnd_ = FindQuorvelWindow(pi_.dwProcessId);
+        return hwnd_ != NULL;
+    }, timeoutMs);
+}
+
+DWORD QuorvelProcess::Exit(DWORD timeoutMs)
+{
+    PostMessageA(hwnd_, WM_COMMAND, 1011, 0);
+    return WaitProcessExit(pi_.hProcess, timeoutMs);
+}

@@ -1,0 +1,108 @@
+// Shared helpers of the Windows test programs: paths of the programs under
+// test, child processes, waiting, Wine's per-program version, the profile's
+// default printer entry, the tray's windows and commands on the Linux host.
+#ifndef QUORVEL_TESTSUPPORT_H
+#define QUORVEL_TESTSUPPORT_H
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Windows path of the built Quorvel.exe (from QUORVEL_EXE).
+const char *QuorvelExePath();
+// Windows path of the probe program (from QUORVEL_PROBE).
+std::string ProbeExePath();
+// A Unix path ("/x/y") as Wine sees it ("Z:\x\y"); Windows paths unchanged.
+std::string ToWindowsPath(const std::string &path);
+// Folder for screenshots and other artefacts of the run, as a Windows path.
+std::string ArtifactsDir();
+
+// Polls cond every stepMs until it holds or timeoutMs pass; pumps this
+// thread's messages meanwhile.
+bool WaitFor(const std::function<bool()> &cond, DWORD timeoutMs, DWORD stepMs = 50);
+
+// Starts a program; returns false when it cannot be started.
+bool StartProcess(const std::string &cmdline, PROCESS_INFORMATION *ppi);
+// Waits for a process's end; returns its exit code, or STILL_ACTIVE on time-out.
+DWORD WaitProcessExit(HANDLE hProcess, DWORD timeoutMs);
+// Runs a command line to its end and returns its exit code (STILL_ACTIVE on
+// time-out, after the process has been terminated).
+DWORD RunToExit(const std::string &cmdline, DWORD timeoutMs);
+
+// Runs a shell command on the Linux host and waits until it has finished.
+bool RunHostCommand(const std::string &shellCommand, DWORD timeoutMs = 20000);
+
+// Makes Wine report the given Windows version ("win98", "nt40", "win7") to
+// programs of the given file name while the object lives.
+class ScopedWineVersion {
+public:
+    ScopedWineVersion(const std::string &exeName, const std::string &version);
+    ~ScopedWineVersion();
+private:
+    std::string key_;
+};
+
+// The profile entry windows/device, read raw; "" when absent.
+std::string ReadDeviceEntry();
+// Writes (or, for nullptr, deletes) the entry.
+void WriteDeviceEntry(const char *value);
+// Puts the entry back as it was when the object was made.
+class ScopedDeviceEntry {
+public:
+    ScopedDeviceEntry();
+    ~ScopedDeviceEntry();
+private:
+    bool present_;
+    std::string value_;
+};
+
+// The spooler's printer names, in its order.
+std::vector<std::string> SpoolerPrinterNames(DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS,
+                                             DWORD level = 4);
+// Adds a printer to Wine's spooler that uses an existing queue's driver and port.
+bool AddSpoolerPrinter(const std::string &name, const std::string &likeQueue = "Alpha");
+bool DeleteSpoolerPrinter(const std::string &name);
+// Makes the spooler list exactly `count` printers while the object lives: the
+// session's queues (Alpha, Beta, Gamma) are removed or "Extra_NN" printers
+// added, and everything is put back at the end.
+class ScopedPrinterCount {
+public:
+    explicit ScopedPrinterCount(int count);
+    ~ScopedPrinterCount();
+private:
+    std::vector<std::string> removed_;
+    std::vector<std::string> added_;
+};
+
+// Wine's stand-alone tray window, or NULL while no icon is shown.
+HWND FindTrayWindow();
+// The icon windows inside Wine's tray.
+std::vector<HWND> TrayIconWindows();
+// Text of the visible tooltip window after hovering over the given icon.
+std::string HoverAndReadTooltip(HWND hIcon, DWORD timeoutMs = 6000);
+// Saves a screenshot of the whole display as ArtifactsDir()/name.
+bool SaveScreenshot(const std::string &name);
+
+// The real program, started for a test and stopped at its end.
+class QuorvelProcess {
+public:
+    QuorvelProcess();
+    ~QuorvelProcess();
+    // Starts Quorvel.exe and waits for its hidden main window.
+    bool Start(DWORD timeoutMs = 15000);
+    HWND Window() const { return hwnd_; }
+    HANDLE Process() const { return pi_.hProcess; }
+    DWORD ProcessId() const { return pi_.dwProcessId; }
+    // Sends IDM_EXIT and waits for the end; returns the exit code.
+    DWORD Exit(DWORD timeoutMs = 15000);
+private:
+    PROCESS_INFORMATION pi_;
+    HWND hwnd_;
+};
+
+// The hidden main window of the process with the given id.
+HWND FindQuorvelWindow(DWORD processId);
+
+#endif
