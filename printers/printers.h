@@ -3,6 +3,7 @@
 #define QUORVEL_PRINTERS_H
 
 #include <windows.h>
+#include <winspool.h>
 
 int GetPlatformClass(void);
 void GetDefaultPrinterName(char *pszBuffer, int cchBuffer);

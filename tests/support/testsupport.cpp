@@ -38,14 +38,19 @@ std::string ToWindowsPath(const std::string &path)
 const char *QuorvelExePath()
 {
     static std::string path;
-    if (path.empty())
-        path = ToWindowsPath(EnvText("QUORVEL_EXE"));
+    if (path.empty()) {
+        path = EnvText("QUORVEL_EXE");
+        if (path.empty())
+            path = QUORVEL_EXE_BUILT;
+        path = ToWindowsPath(path);
+    }
     return path.c_str();
 }
 
 std::string ProbeExePath()
 {
-    return ToWindowsPath(EnvText("QUORVEL_PROBE"));
+    std::string path = EnvText("QUORVEL_PROBE");
+    return ToWindowsPath(path.empty() ? std::string(QUORVEL_PROBE_BUILT) : path);
 }
 
 std::string ArtifactsDir()
@@ -144,6 +149,47 @@ bool RunHostCommand(const std::string &shellCommand, DWORD timeoutMs)
     DeleteFileA(ToWindowsPath(script).c_str());
     DeleteFileA(ackWin.c_str());
     return done && status == 0;
+}
+
+bool StartHostCommand(const std::string &shellCommand)
+{
+    static int counter;
+    char name[128];
+    snprintf(name, sizeof(name), "/quorvel-async-%lu-%d.sh", GetCurrentProcessId(), ++counter);
+    std::string script = UnixTempDir() + name;
+    FILE *f = fopen(ToWindowsPath(script).c_str(), "wb");
+    if (f == NULL)
+        return false;
+    fprintf(f, "(%s) >/dev/null 2>&1\nrm -f '%s'\n", shellCommand.c_str(), script.c_str());
+    fclose(f);
+    PROCESS_INFORMATION pi;
+    if (!StartProcess("/bin/sh " + script, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return true;
+}
+
+bool ClickWindow(HWND hwnd, int button, int count)
+{
+    RECT rc;
+    if (!GetWindowRect(hwnd, &rc))
+        return false;
+    return RunHostCommand("xdotool mousemove " + std::to_string((rc.left + rc.right) / 2) + " " +
+                          std::to_string((rc.top + rc.bottom) / 2) + " click --repeat " +
+                          std::to_string(count) + " --delay 100 " + std::to_string(button));
+}
+
+bool PressKeys(const std::string &keys)
+{
+    return RunHostCommand("xdotool key --delay 60 " + keys);
+}
+
+bool PressKeysIn(const std::string &title, const std::string &keys)
+{
+    return RunHostCommand("w=$(xdotool search --name '^" + title +
+                          "$' | head -n 1) && xdotool windowfocus --sync \"$w\" && xdotool key --delay 60 " +
+                          keys);
 }
 
 ScopedWineVersion::ScopedWineVersion(const std::string &exeName, const std::string &version)

@@ -5,6 +5,7 @@
 #define QUORVEL_TESTSUPPORT_H
 
 #include <windows.h>
+#include <winspool.h>
 
 #include <functional>
 #include <string>
@@ -33,6 +34,16 @@ DWORD RunToExit(const std::string &cmdline, DWORD timeoutMs);
 
 // Runs a shell command on the Linux host and waits until it has finished.
 bool RunHostCommand(const std::string &shellCommand, DWORD timeoutMs = 20000);
+
+// Starts a shell command on the Linux host and returns at once.
+bool StartHostCommand(const std::string &shellCommand);
+// Clicks (button 1 or 3, count times) at the centre of a window, with the real pointer.
+bool ClickWindow(HWND hwnd, int button = 1, int count = 1);
+// Types keys ("Down Down Return") with the real keyboard.
+bool PressKeys(const std::string &keys);
+// Gives the keyboard to the top-level window with this exact title (the job a
+// window manager does on a click; the test display runs none), then types.
+bool PressKeysIn(const std::string &title, const std::string &keys);
 
 // Makes Wine report the given Windows version ("win98", "nt40", "win7") to
 // programs of the given file name while the object lives.

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs what building and testing Quorvel needs on Debian 12 (as root).
+# Idempotent: when every package is already there it touches nothing, not
+# even the package lists.
+set -euo pipefail
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps.sh: run as root" >&2
+    exit 1
+fi
+
+PACKAGES=(
+    wine wine32:i386                                # runs the 32-bit program
+    g++-mingw-w64-i686 binutils-mingw-w64-i686      # builds it
+    xvfb xdotool x11-utils imagemagick              # display, input, screenshots
+    cups cups-client cups-bsd                       # private print server
+    googletest cmake make g++ python3               # unit tests, build
+    iproute2                                        # network namespaces
+)
+
+export DEBIAN_FRONTEND=noninteractive
+
+# wine32 is an i386 package; a new architecture needs fresh package lists.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+    NEED_UPDATE=1
+else
+    NEED_UPDATE=0
+fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    if [ "$status" != "install ok installed" ]; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ] && [ "$NEED_UPDATE" -eq 0 ]; then
+    echo "install-deps.sh: all packages present"
+    exit 0
+fi
+
+echo "install-deps.sh: installing ${missing[*]}"
+apt-get update
+apt-get install -y "${missing[@]}"
+echo "install-deps.sh: done"

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Sets up a fresh machine (as root), builds everything and runs the whole test
+# suite: the logic tests natively with sanitizers, then every Windows test
+# program under Wine inside a private session (Xvfb, CUPS, Wine prefix).
+# Screenshots and other artefacts land in artifacts/.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+scripts/install-deps.sh
+scripts/build.sh
+
+echo "== logic tests (native, sanitizers)"
+ctest --test-dir build-native --output-on-failure
+
+echo "== Windows tests (under Wine)"
+export QUORVEL_ARTIFACTS="$PWD/artifacts"
+rm -rf "$QUORVEL_ARTIFACTS"
+mkdir -p "$QUORVEL_ARTIFACTS"
+# cupsd and the test programs run as other users only for printing; the
+# artefact folder must be writable from the session.
+chmod 0777 "$QUORVEL_ARTIFACTS"
+QUORVEL_FIXTURE_QUIET=1 tests/fixture/session.sh \
+    ctest --test-dir build --output-on-failure --timeout 300 "$@"
+echo "Artefacts: $QUORVEL_ARTIFACTS"

@@ -1,0 +1,376 @@
+// The tray icon under a real pointer: the popup menu, the double-click action
+// and the About dialog, with the program's own window inside the test process.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/traymenu.h"
+#include "inprocess.h"
+#include "res/resource.h"
+#include "testsupport.h"
+
+namespace {
+
+struct Item {
+    std::string text;
+    UINT id;
+    bool separator;
+    UINT state;  // raw MF_ flags from GetMenuState
+    bool operator==(const Item &o) const
+    {
+        return text == o.text && id == o.id && separator == o.separator;
+    }
+};
+
+std::ostream &operator<<(std::ostream &os, const Item &item)
+{
+    return os << (item.separator ? std::string("----") : item.text) << "#" << item.id;
+}
+
+Item Command(const char *text, UINT id) { return {text, id, false, 0}; }
+Item Separator() { return {"", 0, true, 0}; }
+
+struct MenuSeen {
+    bool seen = false;
+    std::vector<Item> items;
+    int defaultPos = -1;
+};
+
+MenuSeen ReadMenu(HMENU hMenu)
+{
+    MenuSeen m;
+    m.seen = true;
+    int n = GetMenuItemCount(hMenu);
+    for (int i = 0; i < n; i++) {
+        char text[256] = "";
+        MENUITEMINFOA mii;
+        ZeroMemory(&mii, sizeof(mii));
+        mii.cbSize = sizeof(mii);
+        mii.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STRING;
+        mii.dwTypeData = text;
+        mii.cch = sizeof(text);
+        GetMenuItemInfoA(hMenu, i, TRUE, &mii);
+        Item item;
+        item.separator = (mii.fType & MFT_SEPARATOR) != 0;
+        item.text = item.separator ? "" : text;
+        item.id = mii.wID;
+        item.state = GetMenuState(hMenu, i, MF_BYPOSITION);
+        m.items.push_back(item);
+    }
+    m.defaultPos = (int)GetMenuDefaultItem(hMenu, TRUE, GMDI_USEDISABLED);
+    return m;
+}
+
+class TrayMenu : public InProcessTest {
+protected:
+    void SetUp() override
+    {
+        InProcessTest::SetUp();
+        WriteDeviceEntry("Beta,wineps.drv,CUPS:Beta");
+        StartMainWindow();
+        ASSERT_TRUE(WaitFor([] { return !TrayIconWindows().empty(); }, 10000));
+        hIcon = TrayIconWindows().back();
+    }
+
+    // Right-clicks the icon with the real pointer and reads the menu that
+    // opens; `whileOpen` runs on the host while the menu is shown (it must
+    // close the menu, by default with Escape).
+    MenuSeen RightClick(const std::string &whileOpen = "xdotool key Escape")
+    {
+        MenuSeen seen;
+        std::string close = whileOpen;
+        onMenuPopup = [&seen, close](HMENU hMenu) {
+            if (seen.seen)
+                return;
+            seen = ReadMenu(hMenu);
+            // The menu loop runs on this thread; the host closes it a moment later.
+            StartHostCommand("sleep 0.4; " + close);
+        };
+        EXPECT_TRUE(ClickWindow(hIcon, 3));
+        EXPECT_TRUE(WaitFor([&] { return seen.seen; }, 10000)) << "no menu opened";
+        Pump(1000);
+        onMenuPopup = nullptr;
+        return seen;
+    }
+
+    ScopedDeviceEntry restoreEntry;
+    HWND hIcon = NULL;
+};
+
+const std::vector<Item> kCommands = {Command("About Quorvel", IDM_ABOUT),
+                                     Command("Config...", IDM_CONFIG), Command("Exit", IDM_EXIT),
+                                     Separator()};
+
+std::vector<Item> With(std::vector<Item> items)
+{
+    std::vector<Item> all = kCommands;
+    all.insert(all.end(), items.begin(), items.end());
+    all.push_back(Separator());
+    return all;
+}
+
+TEST_F(TrayMenu, ListsTheCommandsThenThePrintersLastRowFirstWithTheDefaultBold)
+{
+    std::string shot = "tray-menu.png";
+    std::string dir = ArtifactsDir();
+    MenuSeen m = RightClick("import -window root \"$QUORVEL_ARTIFACTS/" + shot + "\"; xdotool key Escape");
+    EXPECT_EQ(m.items, With({Command("Gamma", 2), Command("Beta", 1), Command("Alpha", 0)}));
+    EXPECT_EQ(m.defaultPos, 5) << "Beta should be the bold item";
+    for (const Item &item : m.items) {
+        if (!item.separator) {
+            EXPECT_EQ(item.state & (MF_GRAYED | MF_DISABLED), 0u) << item;
+        }
+    }
+}
+
+TEST_F(TrayMenu, WhileAnEnumerationRunsShowsAWaitNoticeInsteadOfPrinters)
+{
+    bEnumBusy = 1;
+    MenuSeen m = RightClick();
+    bEnumBusy = 0;
+    ASSERT_EQ(m.items, With({Command("Processing - Please wait", 0)}));
+    UINT state = m.items[4].state;
+    EXPECT_NE(state & MF_DISABLED, 0u) << "the notice must not be choosable";
+    EXPECT_EQ(state & MF_GRAYED, 0u) << "the notice is drawn normally, not greyed";
+}
+
+TEST_F(TrayMenu, WithNoPrintersHoldsTheCommandsAndTwoSeparators)
+{
+    iPrinterCount = 0;
+    MenuSeen m = RightClick();
+    EXPECT_EQ(m.items, With({}));
+    EXPECT_EQ(m.defaultPos, -1);
+}
+
+TEST_F(TrayMenu, AShorterListingAfterALongerOneHidesTheStaleRows)
+{
+    {
+        ScopedPrinterCount printers(12);
+        SendMessageA(hMainWnd, WM_WININICHANGE, 0, 0);
+        ASSERT_TRUE(WaitEnumerationIdle());
+        ASSERT_EQ(iPrinterCount, 12);
+    }
+    SendMessageA(hMainWnd, WM_WININICHANGE, 0, 0);
+    ASSERT_TRUE(WaitEnumerationIdle());
+    MenuSeen m = RightClick();
+    EXPECT_EQ(m.items, With({Command("Gamma", 2), Command("Beta", 1), Command("Alpha", 0)}));
+}
+
+TEST_F(TrayMenu, MarksOnlyAnExactNameAndOfTwoEqualRowsTheLower)
+{
+    lstrcpynA(PrinterTable[0], "Beta", NAME_FIELD_SIZE);
+    lstrcpynA(PrinterTable[1], "Beta", NAME_FIELD_SIZE);
+    lstrcpynA(PrinterTable[2], "beta", NAME_FIELD_SIZE);
+    MenuSeen m = RightClick();
+    ASSERT_EQ(m.items, With({Command("beta", 2), Command("Beta", 1), Command("Beta", 0)}));
+    EXPECT_EQ(m.defaultPos, 6);
+
+    WriteDeviceEntry(nullptr);  // no default printer: "Not set" marks nothing
+    m = RightClick();
+    EXPECT_EQ(m.defaultPos, -1);
+}
+
+TEST_F(TrayMenu, ChoosingAPrinterMakesItTheDefault)
+{
+    iPlatform = 3;
+    // Down four times: About, Config..., Exit, then the first printer (Gamma).
+    RightClick("xdotool key --delay 80 Down Down Down Down Return");
+    Pump(500);
+    EXPECT_EQ(ReadDeviceEntry().substr(0, 6), "Gamma,");
+}
+
+struct ShellCall {
+    int calls = 0;
+    HWND hwnd = NULL;
+    UINT action = 99;
+    std::string first;
+    bool secondIsNull = false;
+    BOOL modal = -1;
+} g_shell;
+
+BOOL WINAPI RecordPrinterCommand(HWND hwnd, UINT action, LPCSTR first, LPCSTR second, BOOL modal)
+{
+    g_shell.calls++;
+    g_shell.hwnd = hwnd;
+    g_shell.action = action;
+    g_shell.first = first ? first : "(null)";
+    g_shell.secondIsNull = second == NULL;
+    g_shell.modal = modal;
+    return TRUE;
+}
+
+TEST_F(TrayMenu, DoubleClickOpensTheDefaultPrintersPropertiesOrQueue)
+{
+    bShellPrinterCommand = 1;
+    pfnInvokePrinterCommand = RecordPrinterCommand;
+
+    struct Case { int iIconAction; UINT expected; };
+    for (Case c : {Case{0, PRINTACTION_PROPERTIES}, Case{1, PRINTACTION_OPEN}, Case{7, PRINTACTION_OPEN}}) {
+        AutoSettings.iIconAction = c.iIconAction;
+        g_shell = ShellCall();
+        ASSERT_TRUE(ClickWindow(hIcon, 1, 2));
+        EXPECT_TRUE(WaitFor([] { return g_shell.calls > 0; }, 5000));
+        EXPECT_EQ(g_shell.calls, 1) << "iIconAction " << c.iIconAction;
+        EXPECT_EQ(g_shell.action, c.expected) << "iIconAction " << c.iIconAction;
+        EXPECT_EQ(g_shell.first, "Beta");
+        EXPECT_TRUE(g_shell.secondIsNull);
+        EXPECT_EQ(g_shell.modal, FALSE);
+        EXPECT_EQ(g_shell.hwnd, hMainWnd);
+        Pump(600);  // keep the next clicks from joining these
+    }
+}
+
+TEST_F(TrayMenu, SingleClicksButtonDownsAndMovesDoNothing)
+{
+    bShellPrinterCommand = 1;
+    pfnInvokePrinterCommand = RecordPrinterCommand;
+    g_shell = ShellCall();
+    bool menu = false;
+    onMenuPopup = [&menu](HMENU) {
+        menu = true;
+        EndMenu();
+    };
+    for (UINT mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_MOUSEMOVE, WM_MBUTTONUP})
+        SendMessageA(hMainWnd, MSG_TRAY, 1, mouse);
+    Pump(300);
+    EXPECT_EQ(g_shell.calls, 0);
+    EXPECT_FALSE(menu);
+}
+
+// Finds this process's About dialog.
+HWND FindAbout()
+{
+    HWND h = FindWindowA("#32770", "Quorvel - Ver 2.0");
+    DWORD pid = 0;
+    if (h != NULL)
+        GetWindowThreadProcessId(h, &pid);
+    return pid == GetCurrentProcessId() && IsWindowVisible(h) ? h : NULL;
+}
+
+struct AboutCheck {
+    bool opened = false;
+    bool openAfterEscape = false;
+    bool openAfterWebClicks = false;
+    bool closedByEnter = false;
+};
+
+// Runs on its own thread while the dialog's modal loop holds the main thread.
+DWORD WINAPI DriveAbout(LPVOID param)
+{
+    AboutCheck *check = static_cast<AboutCheck *>(param);
+    HWND hDlg = NULL;
+    check->opened = WaitFor([&] { return (hDlg = FindAbout()) != NULL; }, 10000);
+    if (!check->opened)
+        return 0;
+    Sleep(300);
+    SaveScreenshot("about-dialog.png");
+    PressKeysIn("Quorvel - Ver 2.0", "Escape");
+    Sleep(500);
+    check->openAfterEscape = FindAbout() != NULL;
+    for (int i = 0; i < 3; i++) {
+        ClickWindow(GetDlgItem(hDlg, IDC_WEBLINK));
+        Sleep(300);
+    }
+    check->openAfterWebClicks = FindAbout() != NULL;
+    // The browser took the foreground: the user clicks the dialog to come
+    // back. The web button has the focus; Tab takes it to OK, the default.
+    ClickWindow(hDlg);
+    PressKeysIn("Quorvel - Ver 2.0", "Tab Return");
+    check->closedByEnter = WaitFor([] { return FindAbout() == NULL; }, 5000);
+    if (!check->closedByEnter)
+        PostMessageA(hDlg, WM_COMMAND, IDOK, 0);
+    return 0;
+}
+
+class AboutDialog : public TrayMenu {
+protected:
+    void SetUp() override
+    {
+        TrayMenu::SetUp();
+        // Web addresses go to a recorder instead of a browser: nothing leaves the machine.
+        urlLog = std::string(getenv("QUORVEL_SESSION_DIR") ? getenv("QUORVEL_SESSION_DIR") : "/tmp") +
+                 "/urls.log";
+        DeleteFileA(ToWindowsPath(urlLog).c_str());
+        ASSERT_FALSE(ProbeExePath().empty()) << "QUORVEL_PROBE is not set";
+        std::string command = "\"" + ProbeExePath() + "\" record-url \"%1\"";
+        HKEY hKey;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", 0, NULL, 0,
+                                  KEY_ALL_ACCESS, NULL, &hKey, NULL), ERROR_SUCCESS);
+        char old[1024] = "";
+        DWORD cb = sizeof(old);
+        hadOld = RegQueryValueExA(hKey, NULL, NULL, NULL, (BYTE *)old, &cb) == ERROR_SUCCESS;
+        oldCommand = old;
+        RegSetValueExA(hKey, NULL, 0, REG_SZ, (const BYTE *)command.c_str(), (DWORD)command.size() + 1);
+        RegCloseKey(hKey);
+        SetEnvironmentVariableA("QUORVEL_URL_LOG", ToWindowsPath(urlLog).c_str());
+    }
+    void TearDown() override
+    {
+        HKEY hKey;
+        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", 0, KEY_ALL_ACCESS, &hKey) ==
+            ERROR_SUCCESS) {
+            if (hadOld)
+                RegSetValueExA(hKey, NULL, 0, REG_SZ, (const BYTE *)oldCommand.c_str(),
+                               (DWORD)oldCommand.size() + 1);
+            RegCloseKey(hKey);
+        }
+        TrayMenu::TearDown();
+    }
+    std::vector<std::string> OpenedUrls()
+    {
+        std::vector<std::string> urls;
+        FILE *f = fopen(ToWindowsPath(urlLog).c_str(), "r");
+        if (f == NULL)
+            return urls;
+        char line[512];
+        while (fgets(line, sizeof(line), f)) {
+            std::string s(line);
+            while (!s.empty() && (s.back() == '\n' || s.back() == '\r'))
+                s.pop_back();
+            urls.push_back(s);
+        }
+        fclose(f);
+        return urls;
+    }
+    void Check(const AboutCheck &check)
+    {
+        EXPECT_TRUE(check.opened) << "the About dialog did not open";
+        EXPECT_TRUE(check.openAfterEscape) << "Escape must not close the About dialog";
+        EXPECT_TRUE(check.openAfterWebClicks) << "the web button must not close the dialog";
+        EXPECT_TRUE(check.closedByEnter) << "Enter (OK) must close the dialog";
+        EXPECT_TRUE(WaitFor([&] { return OpenedUrls().size() >= 3; }, 5000));
+        std::vector<std::string> urls = OpenedUrls();
+        ASSERT_EQ(urls.size(), 3u);
+        for (const std::string &url : urls)
+            EXPECT_EQ(url, "http://quorvel.example.org/");
+    }
+    std::string urlLog;
+    bool hadOld = false;
+    std::string oldCommand;
+};
+
+TEST_F(AboutDialog, DoubleClickWithoutTheShellsPrinterCommandOpensAbout)
+{
+    ASSERT_EQ(bShellPrinterCommand, 0);
+    AboutCheck check;
+    HANDLE driver = CreateThread(NULL, 0, DriveAbout, &check, 0, NULL);
+    // The real double-click reaches the window; the dialog runs modally here.
+    ASSERT_TRUE(ClickWindow(hIcon, 1, 2));
+    WaitFor([&] { return WaitForSingleObject(driver, 0) == WAIT_OBJECT_0; }, 30000);
+    CloseHandle(driver);
+    Check(check);
+}
+
+TEST_F(AboutDialog, TheMenusAboutCommandOpensTheSameDialog)
+{
+    AboutCheck check;
+    HANDLE driver = CreateThread(NULL, 0, DriveAbout, &check, 0, NULL);
+    SendMessageA(hMainWnd, WM_COMMAND, IDM_ABOUT, 0);
+    WaitFor([&] { return WaitForSingleObject(driver, 0) == WAIT_OBJECT_0; }, 30000);
+    CloseHandle(driver);
+    Check(check);
+}
+
+}  // namespace
