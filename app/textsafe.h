@@ -12,13 +12,15 @@
 #else
 #include <stdarg.h>
 #include <stddef.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
-typedef long HRESULT;
+/* 32 bits as on Windows, so the error codes are negative. */
+typedef int32_t HRESULT;
 #define S_OK ((HRESULT)0)
-#define STRSAFE_E_INSUFFICIENT_BUFFER ((HRESULT)0x8007007AL)
-#define STRSAFE_E_INVALID_PARAMETER ((HRESULT)0x80070057L)
+#define STRSAFE_E_INSUFFICIENT_BUFFER ((HRESULT)(uint32_t)0x8007007AU)
+#define STRSAFE_E_INVALID_PARAMETER ((HRESULT)(uint32_t)0x80070057U)
 #ifndef SUCCEEDED
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)

@@ -1,5 +1,6 @@
 // Platform classes and the profile entry's printer name.
 #include <gtest/gtest.h>
+#include <cstring>
 #include <string>
 
 #include "printers/printerlogic.h"
@@ -42,6 +43,58 @@ TEST(DefaultPrinterEntry, KeepsTheTextBeforeTheFirstComma)
     EXPECT_EQ(Cut(",driver,port"), "");
     EXPECT_EQ(Cut("Not set"), "Not set");
     EXPECT_EQ(Cut(""), "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DeviceEntry, JoinsNameDriverAndPortWithCommas)
+{
+    char szEntry[DEVICE_ENTRY_SIZE];
+    EXPECT_TRUE(ComposeDeviceEntry(szEntry, sizeof(szEntry), "Laser-2", "wineps.drv", "CUPS:Laser-2"));
+    EXPECT_STREQ(szEntry, "Laser-2,wineps.drv,CUPS:Laser-2");
+}
+
+TEST(DeviceEntry, IsRefusedRatherThanCutWhenItDoesNotFit)
+{
+    // The field behind the entry must stay untouched.
+    struct {
+        char szEntry[DEVICE_ENTRY_SIZE];
+        char guard[16];
+    } buf;
+    memset(buf.guard, 'G', sizeof(buf.guard));
+    std::string name(254, 'n'), driver(100, 'd');
+    // 254 + 1 + 100 + 1 + 43 = 399 characters: the longest that fits.
+    EXPECT_TRUE(ComposeDeviceEntry(buf.szEntry, DEVICE_ENTRY_SIZE, name.c_str(), driver.c_str(),
+                                   std::string(43, 'p').c_str()));
+    EXPECT_EQ(strlen(buf.szEntry), 399u);
+    EXPECT_FALSE(ComposeDeviceEntry(buf.szEntry, DEVICE_ENTRY_SIZE, name.c_str(), driver.c_str(),
+                                    std::string(44, 'p').c_str()));
+    EXPECT_STREQ(buf.szEntry, "");
+    EXPECT_FALSE(ComposeDeviceEntry(buf.szEntry, DEVICE_ENTRY_SIZE, name.c_str(), driver.c_str(),
+                                    std::string(5000, 'p').c_str()));
+    EXPECT_EQ(std::string(buf.guard, sizeof(buf.guard)), std::string(16, 'G'));
+}
+
+TEST(PrinterRows, CountIsCappedAtFifty)
+{
+    EXPECT_EQ(CapPrinterCount(0), 0);
+    EXPECT_EQ(CapPrinterCount(49), 49);
+    EXPECT_EQ(CapPrinterCount(50), 50);
+    EXPECT_EQ(CapPrinterCount(51), 50);
+    EXPECT_EQ(CapPrinterCount(0xFFFFFFFFul), 50);
+}
+
+TEST(PrinterRows, ALongNameIsCutInsideItsRow)
+{
+    PrinterRow rows[2];
+    memset(rows, 'X', sizeof(rows));
+    CopyPrinterName(rows[0], std::string(300, 'a').c_str());
+    EXPECT_EQ(std::string(rows[0]), std::string(254, 'a'));
+    EXPECT_EQ(rows[1][0], 'X') << "the name ran into the next row";
+    CopyPrinterName(rows[0], "Beta");
+    EXPECT_STREQ(rows[0], "Beta");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
@@ -111,7 +112,7 @@ DWORD RunToExit(const std::string &cmdline, DWORD timeoutMs)
     return code;
 }
 
-bool RunHostCommand(const std::string &shellCommand, DWORD timeoutMs)
+bool RunHostCommand(const std::string &shellCommand, DWORD timeoutMs, bool pump)
 {
     // Wine starts Unix programs but reports no exit code back, so the script
     // leaves its status in a file that this side waits for.
@@ -135,8 +136,15 @@ bool RunHostCommand(const std::string &shellCommand, DWORD timeoutMs)
     CloseHandle(pi.hProcess);
 
     std::string ackWin = ToWindowsPath(ack);
-    bool done = WaitFor([&] { return GetFileAttributesA(ackWin.c_str()) != INVALID_FILE_ATTRIBUTES; },
-                        timeoutMs, 20);
+    auto finished = [&] { return GetFileAttributesA(ackWin.c_str()) != INVALID_FILE_ATTRIBUTES; };
+    bool done;
+    if (pump) {
+        done = WaitFor(finished, timeoutMs, 20);
+    } else {
+        DWORD start = GetTickCount();
+        while (!(done = finished()) && GetTickCount() - start < timeoutMs)
+            Sleep(20);
+    }
     int status = -1;
     if (done) {
         FILE *a = fopen(ackWin.c_str(), "rb");
@@ -190,6 +198,45 @@ bool PressKeysIn(const std::string &title, const std::string &keys)
     return RunHostCommand("w=$(xdotool search --name '^" + title +
                           "$' | head -n 1) && xdotool windowfocus --sync \"$w\" && xdotool key --delay 60 " +
                           keys);
+}
+
+bool RunHostCommandOutput(const std::string &shellCommand, std::string *output, bool pump)
+{
+    static int counter;
+    char name[128];
+    snprintf(name, sizeof(name), "/quorvel-out-%lu-%d.txt", GetCurrentProcessId(), ++counter);
+    std::string file = UnixTempDir() + name;
+    bool ok = RunHostCommand("(" + shellCommand + ") > '" + file + "'", 20000, pump);
+    output->clear();
+    FILE *f = fopen(ToWindowsPath(file).c_str(), "rb");
+    if (f != NULL) {
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof(buf), f)) > 0)
+            output->append(buf, n);
+        fclose(f);
+    }
+    DeleteFileA(ToWindowsPath(file).c_str());
+    while (!output->empty() && isspace((unsigned char)output->back()))
+        output->pop_back();
+    return ok;
+}
+
+int GreenPixelsOfIcon(HWND hIcon)
+{
+    RECT rc;
+    if (!GetWindowRect(hIcon, &rc))
+        return -1;
+    char geometry[64];
+    snprintf(geometry, sizeof(geometry), "%ldx%ld+%ld+%ld", rc.right - rc.left, rc.bottom - rc.top,
+             rc.left, rc.top);
+    std::string out;
+    // The icon is drawn scaled, so "green" is a range, not one exact colour.
+    RunHostCommandOutput(std::string("import -window root -crop ") + geometry +
+                             " +repage png:- | convert png:- -fx 'g>0.75 && r<0.3 && b<0.3' "
+                             "-format '%[fx:round(mean*w*h)]' info:",
+                         &out, false);
+    return out.empty() ? -1 : atoi(out.c_str());
 }
 
 ScopedWineVersion::ScopedWineVersion(const std::string &exeName, const std::string &version)

@@ -33,7 +33,10 @@ DWORD WaitProcessExit(HANDLE hProcess, DWORD timeoutMs);
 DWORD RunToExit(const std::string &cmdline, DWORD timeoutMs);
 
 // Runs a shell command on the Linux host and waits until it has finished.
-bool RunHostCommand(const std::string &shellCommand, DWORD timeoutMs = 20000);
+// While waiting, this thread's messages are pumped unless pump is false.
+bool RunHostCommand(const std::string &shellCommand, DWORD timeoutMs = 20000, bool pump = true);
+// Same, and returns what the command printed (trailing blanks removed).
+bool RunHostCommandOutput(const std::string &shellCommand, std::string *output, bool pump = true);
 
 // Starts a shell command on the Linux host and returns at once.
 bool StartHostCommand(const std::string &shellCommand);
@@ -93,6 +96,9 @@ HWND FindTrayWindow();
 std::vector<HWND> TrayIconWindows();
 // Text of the visible tooltip window after hovering over the given icon.
 std::string HoverAndReadTooltip(HWND hIcon, DWORD timeoutMs = 6000);
+// Number of bright green pixels the tray shows for an icon (the switched
+// picture has a pure green panel). Does not pump messages.
+int GreenPixelsOfIcon(HWND hIcon);
 // Saves a screenshot of the whole display as ArtifactsDir()/name.
 bool SaveScreenshot(const std::string &name);
 

@@ -2,7 +2,9 @@
 // in the notification area with the default printer as the tip, and its exit.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "testsupport.h"
 
@@ -59,6 +61,97 @@ TEST(Program, TwoStartsRunTwoIndependentCopies)
     EXPECT_EQ(first.Exit(), 0u);
     EXPECT_EQ(second.Exit(), 0u);
     EXPECT_TRUE(WaitFor([&] { return TrayIconWindows().size() == iconsBefore; }, 10000));
+}
+
+// Counts the profile-change broadcasts that reach this process.
+int g_broadcasts;
+LRESULT CALLBACK ListenerProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    if (uMsg == WM_WININICHANGE)
+        g_broadcasts++;
+    return DefWindowProcA(hwnd, uMsg, wParam, lParam);
+}
+
+HWND MakeBroadcastListener()
+{
+    WNDCLASSA wc;
+    ZeroMemory(&wc, sizeof(wc));
+    wc.lpfnWndProc = ListenerProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "QuorvelTestListener";
+    RegisterClassA(&wc);
+    return CreateWindowExA(0, "QuorvelTestListener", "listener", WS_OVERLAPPED, 0, 0, 10, 10, NULL,
+                           NULL, GetModuleHandleA(NULL), NULL);
+}
+
+std::string DeviceEntryOf(const char *name)
+{
+    HANDLE h;
+    if (!OpenPrinterA(const_cast<char *>(name), &h, NULL))
+        return "";
+    DWORD needed = 0;
+    GetPrinterA(h, 2, NULL, 0, &needed);
+    std::vector<BYTE> buf(needed);
+    GetPrinterA(h, 2, buf.data(), needed, &needed);
+    ClosePrinter(h);
+    PRINTER_INFO_2A *info = reinterpret_cast<PRINTER_INFO_2A *>(buf.data());
+    return std::string(info->pPrinterName) + "," + info->pDriverName + "," + info->pPortName;
+}
+
+// Starts the program as the given Windows version, opens its tray menu with
+// the real pointer and chooses the first printer (Gamma) with the keyboard.
+void ChooseFirstPrinterFromTheMenu(const char *version, const char *screenshot,
+                                   const std::function<bool()> &switched)
+{
+    ScopedWineVersion scoped("Quorvel.exe", version);
+    QuorvelProcess q;
+    ASSERT_TRUE(q.Start());
+    ASSERT_TRUE(WaitFor([] { return !TrayIconWindows().empty(); }, 10000));
+    HWND hIcon = TrayIconWindows().back();
+    // A right-click while the first listing still runs shows a notice
+    // instead of printers; the user simply tries again.
+    for (int attempt = 0; attempt < 3 && !switched(); attempt++) {
+        ASSERT_TRUE(ClickWindow(hIcon, 3));
+        Sleep(500);
+        if (screenshot != nullptr && attempt == 0)
+            SaveScreenshot(screenshot);
+        // About, Config..., Exit, then the first printer.
+        ASSERT_TRUE(PressKeys("Down Down Down Down Return"));
+        WaitFor(switched, 3000);
+    }
+    EXPECT_EQ(q.Exit(), 0u);
+}
+
+TEST(Program, ChoosingAPrinterFromTheMenuMakesItTheDefaultOnNt5)
+{
+    ScopedDeviceEntry restore;
+    WriteDeviceEntry("Alpha,wineps.drv,CUPS:Alpha");
+    ChooseFirstPrinterFromTheMenu("win7", "tray-menu-program.png",
+                                  [] { return ReadDeviceEntry().substr(0, 6) == "Gamma,"; });
+    EXPECT_EQ(ReadDeviceEntry().substr(0, 6), "Gamma,");
+}
+
+TEST(Program, ChoosingAPrinterOnNt4WritesNameDriverAndPort)
+{
+    ScopedDeviceEntry restore;
+    WriteDeviceEntry("Alpha,wineps.drv,CUPS:Alpha");
+    ChooseFirstPrinterFromTheMenu("nt40", nullptr,
+                                  [] { return ReadDeviceEntry().substr(0, 6) == "Gamma,"; });
+    EXPECT_EQ(ReadDeviceEntry(), DeviceEntryOf("Gamma"));
+}
+
+TEST(Program, ChoosingAPrinterOnWindows98StillAnnouncesTheSwitch)
+{
+    ScopedDeviceEntry restore;
+    WriteDeviceEntry("Alpha,wineps.drv,CUPS:Alpha");
+    HWND listener = MakeBroadcastListener();
+    g_broadcasts = 0;
+    ChooseFirstPrinterFromTheMenu("win98", nullptr, [] { return g_broadcasts > 0; });
+    // Wine ignores the 9x default attribute, so the default stays; the
+    // broadcast that follows the attribute write still goes out.
+    EXPECT_EQ(ReadDeviceEntry(), "Alpha,wineps.drv,CUPS:Alpha");
+    EXPECT_GE(g_broadcasts, 1);
+    DestroyWindow(listener);
 }
 
 }  // namespace

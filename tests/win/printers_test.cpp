@@ -143,6 +143,28 @@ TEST_F(Switching, NtFiveClassSetsTheDefaultBroadcastsAndRestoresTheIconLater)
     EXPECT_EQ(Restores(), 1u);
 }
 
+TEST_F(Switching, TheIconShowsTheSwitchedPictureUntilTheRestoreTimerFires)
+{
+    iPlatform = 3;
+    ASSERT_TRUE(WaitFor([] { return !TrayIconWindows().empty(); }, 10000));
+    HWND hIcon = TrayIconWindows().back();
+    // The idle picture has only a small green status light.
+    int idle = GreenPixelsOfIcon(hIcon);
+    ASSERT_GE(idle, 0);
+
+    SwitchDefaultPrinter(TableRowOf("Beta"));
+    // This thread pumps no messages here, so the restore timer cannot fire yet.
+    DWORD start = GetTickCount();
+    int green = 0;
+    while ((green = GreenPixelsOfIcon(hIcon)) <= idle + 8 && GetTickCount() - start < 8000)
+        Sleep(50);
+    EXPECT_GT(green, idle + 8) << "the switched picture never showed";
+
+    ASSERT_TRUE(WaitFor([&] { return Restores() > 0; }, 5000));
+    EXPECT_TRUE(WaitFor([&] { return GreenPixelsOfIcon(hIcon) <= idle + 2; }, 8000))
+        << "the idle picture did not come back";
+}
+
 TEST_F(Switching, NtFourClassWritesTheSpoolersNameDriverAndPort)
 {
     iPlatform = 2;
