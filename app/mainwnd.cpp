@@ -6,6 +6,7 @@
 #include "traymenu.h"
 #include "../dialogs/dialogs.h"
 #include "../res/resource.h"
+#include "../locations/locations.h"
 #include "../printers/printers.h"
 
 void RefreshTrayTip(HWND hwnd)
@@ -24,6 +25,12 @@ static LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA *pcs)
        address the window through hMainWnd. */
     hMainWnd = hwnd;
     iPlatform = GetPlatformClass();
+    StartAddressWatch();
+    LoadSettings();
+    /* Detected now for the tip; the rules first apply after the first
+       printer listing, when the table can name the printers. */
+    DetectLocation();
+    ArmAddressWatch(hwnd);
 
     if (!AddTrayIcon(hwnd, hAppInstance)) {
         MessageBoxA(hwnd, "Error creating taskbar icon.\nExiting Application.", "ERROR",
@@ -35,9 +42,30 @@ static LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA *pcs)
     return 0;
 }
 
+static void OnAddressChanged(HWND hwnd)
+{
+    if (AutoSettings.bSetByIP) {
+        DetectLocation();
+        ApplyLocation();
+        RefreshTrayTip(hwnd);
+    }
+    /* Each arming yields one report: ask for the next change. */
+    ArmAddressWatch(hwnd);
+}
+
+/* Confirmed settings apply at once, even with automatic switching off. */
+static void ApplySavedSettings(HWND hwnd)
+{
+    DetectLocation();
+    ApplyLocation();
+    RefreshTrayTip(hwnd);
+}
+
 static void OnDestroy(HWND hwnd)
 {
     RemoveTrayIcon(hwnd);
+    /* Also releases the watch socket. */
+    WSACleanup();
     PostQuitMessage(0);
 }
 
@@ -80,6 +108,12 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         break;
     case MSG_TRAY:
         OnTrayNotify(hwnd, hAppInstance, (UINT)lParam);
+        break;
+    case MSG_ADDRESS_CHANGED:
+        OnAddressChanged(hwnd);
+        break;
+    case MSG_SETTINGS_SAVED:
+        ApplySavedSettings(hwnd);
         break;
     case MSG_START_ICON_TIMER:
         StartIconRestoreTimer();

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <process.h>
 #include "../app/state.h"
+#include "../locations/locations.h"
 #include "printerlogic.h"
 #include "printers.h"
 
@@ -56,6 +57,12 @@ void __cdecl EnumPrinterThread(void *pArg)
     if (pBuffer != NULL)
         HeapFree(GetProcessHeap(), 0, pBuffer);
 
-    InterlockedExchange(&bFirstEnum, 0);
+    /* The first listing applies the location rules once, now that the
+       table can name the location's printer. */
+    if (bFirstEnum) {
+        if (AutoSettings.bSetByIP)
+            ApplyLocation();
+        InterlockedExchange(&bFirstEnum, 0);
+    }
     InterlockedExchange(&bEnumBusy, 0);
 }

@@ -1,0 +1,44 @@
+/* Location rules: the current location's printer, or the no-match printer,
+   becomes the default. Printers are found by exact name in the table. */
+#include <string.h>
+#include "../app/state.h"
+#include "../printers/printers.h"
+#include "locations.h"
+
+int FindPrinterRow(const char *pszName)
+{
+    int iCount = iPrinterCount;
+    int iRow;
+
+    for (iRow = 0; iRow < iCount; iRow++) {
+        if (strcmp(PrinterTable[iRow], pszName) == 0)
+            return iRow;
+    }
+    return -1;
+}
+
+void ApplyLocation(void)
+{
+    int i, iRow, iCount;
+
+    if ((szCurrentLocation[0] == '\0' || strcmp(szCurrentLocation, NO_MATCH_TEXT) == 0) &&
+        AutoSettings.bIfNoMatch) {
+        iRow = FindPrinterRow(AutoSettings.szNoMatchPrinter);
+        if (iRow != -1)
+            SwitchDefaultPrinter(iRow);
+        return;
+    }
+
+    /* Every location of this name switches in turn, so the last one whose
+       printer is known decides. */
+    iCount = AutoSettings.iAutoPrinterCount;
+    if (iCount > MAX_LOCATIONS)
+        iCount = MAX_LOCATIONS;
+    for (i = 0; i < iCount; i++) {
+        if (strcmp(AutoSettings.locations[i].szLocationName, szCurrentLocation) != 0)
+            continue;
+        iRow = FindPrinterRow(AutoSettings.locations[i].szPrinterName);
+        if (iRow != -1)
+            SwitchDefaultPrinter(iRow);
+    }
+}

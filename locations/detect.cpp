@@ -1,0 +1,54 @@
+/* Location detection: which configured location holds one of the host's own
+   IPv4 addresses. Any failure leaves "No match". */
+#include "../app/textsafe.h"
+#include "../app/state.h"
+#include "locations.h"
+#include "rangelogic.h"
+
+/* inet_addr's answer in host order; text it rejects gives 255.255.255.255. */
+static uint32_t ParseBound(const char *pszAddress)
+{
+    return (uint32_t)ntohl(inet_addr(pszAddress));
+}
+
+void DetectLocation(void)
+{
+    char szHost[256];
+    struct hostent *pHost;
+    uint32_t auStart[MAX_LOCATIONS], auEnd[MAX_LOCATIONS];
+    int i, iCount, h;
+
+    StringCchCopyA(szCurrentLocation, sizeof(szCurrentLocation), NO_MATCH_TEXT);
+
+    if (gethostname(szHost, 255) == SOCKET_ERROR)
+        return;
+    szHost[255] = '\0';
+    pHost = gethostbyname(szHost);
+    if (pHost == NULL || pHost->h_addrtype != AF_INET || pHost->h_length != 4 ||
+        pHost->h_addr_list == NULL || pHost->h_addr_list[0] == NULL)
+        return;
+
+    iCount = AutoSettings.iAutoPrinterCount;
+    if (iCount > MAX_LOCATIONS)
+        iCount = MAX_LOCATIONS;
+    for (i = 0; i < iCount; i++) {
+        auStart[i] = ParseBound(AutoSettings.locations[i].szIPStart);
+        auEnd[i] = ParseBound(AutoSettings.locations[i].szIPFinish);
+    }
+
+    /* Host addresses in the resolver's order are the outer loop. */
+    for (h = 0; pHost->h_addr_list[h] != NULL; h++) {
+        u_long ulNet;
+        uint32_t uAddress;
+        int iMatch;
+
+        CopyMemory(&ulNet, pHost->h_addr_list[h], sizeof(ulNet));
+        uAddress = (uint32_t)ntohl(ulNet);
+        iMatch = FindMatchingRange(&uAddress, 1, auStart, auEnd, iCount < 0 ? 0 : iCount);
+        if (iMatch >= 0) {
+            StringCchCopyA(szCurrentLocation, sizeof(szCurrentLocation),
+                           AutoSettings.locations[iMatch].szLocationName);
+            return;
+        }
+    }
+}

@@ -1,0 +1,25 @@
+/* Address ranges over plain numbers: addresses are unsigned 32-bit values in
+   host byte order, so 192.168.0.1 lies above 127.255.255.255. */
+#ifndef QUORVEL_RANGELOGIC_H
+#define QUORVEL_RANGELOGIC_H
+
+#include <stdint.h>
+
+#define LOOPBACK_FIRST 0x7F000000u
+#define LOOPBACK_LAST  0x7FFFFFFFu
+
+/* A loopback address counts as 0.0.0.0: both mean "no network". */
+uint32_t NormaliseHostAddress(uint32_t uAddress);
+
+/* A range lying wholly inside 127.0.0.0/8 becomes 0 to 0, so that it holds
+   exactly the normalised "no network" addresses. */
+void NormaliseRange(uint32_t *puStart, uint32_t *puEnd);
+
+/* Index of the location whose range holds a host address, or -1. The host
+   addresses are the outer loop: the first address that any range holds
+   decides, and of the ranges holding it the lowest index wins. Ranges are
+   taken as given (not yet normalised); addresses likewise. */
+int FindMatchingRange(const uint32_t *puHost, int cHost, const uint32_t *puStart,
+                      const uint32_t *puEnd, int cRanges);
+
+#endif

@@ -1,0 +1,171 @@
+/* The settings store: AutoSettings in the current user's registry hive, the
+   five values in the settings key and one numbered subkey per location. Only
+   this file calls the registry. Failures are silent: a load falls back to
+   what the record already holds, a save writes what it can. */
+#include "../app/textsafe.h"
+#include "../app/state.h"
+#include "locations.h"
+#include "settingslogic.h"
+
+/* The bytes are taken as stored, whatever the value's type; a value longer
+   than four bytes leaves its field as it was. */
+static void ReadNumber(HKEY hKey, const char *pszName, int *piField)
+{
+    DWORD dwValue = 0, cbData = sizeof(dwValue);
+
+    if (RegQueryValueExA(hKey, pszName, NULL, NULL, (BYTE *)&dwValue, &cbData) == ERROR_SUCCESS)
+        *piField = (int)dwValue;
+}
+
+static void ReadText(HKEY hKey, const char *pszName, char *pszField)
+{
+    DWORD cbData = NAME_FIELD_SIZE;
+    LONG lResult = RegQueryValueExA(hKey, pszName, NULL, NULL, (BYTE *)pszField, &cbData);
+
+    if (lResult == ERROR_SUCCESS) {
+        TerminateStoredText(pszField, NAME_FIELD_SIZE, cbData);
+    } else if (lResult == ERROR_MORE_DATA) {
+        /* Too long for its field: keep what fits rather than lose it all. */
+        BYTE *pData = (BYTE *)HeapAlloc(GetProcessHeap(), 0, cbData);
+        if (pData != NULL) {
+            if (RegQueryValueExA(hKey, pszName, NULL, NULL, pData, &cbData) == ERROR_SUCCESS) {
+                CopyMemory(pszField, pData, NAME_FIELD_SIZE - 1);
+                pszField[NAME_FIELD_SIZE - 1] = '\0';
+            }
+            HeapFree(GetProcessHeap(), 0, pData);
+        }
+        /* The platform may have filled the field before refusing. */
+        pszField[NAME_FIELD_SIZE - 1] = '\0';
+    }
+}
+
+static void FormatLocationKey(char *pszPath, size_t cchPath, int i)
+{
+    StringCchPrintfA(pszPath, cchPath, "%s\\%i", SETTINGS_KEY, i);
+}
+
+void LoadSettings(void)
+{
+    HKEY hKey;
+    DWORD cSubKeys = 0, i;
+
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_ALL_ACCESS, &hKey) != ERROR_SUCCESS) {
+        AutoSettings.bSetByIP = 0;
+        AutoSettings.bIfNoMatch = 0;
+        AutoSettings.iIconAction = 0;
+        AutoSettings.iAutoPrinterCount = 0;
+        AutoSettings.szNoMatchPrinter[0] = '\0';
+        return;
+    }
+    ReadNumber(hKey, "bIfNoMatch", &AutoSettings.bIfNoMatch);
+    ReadNumber(hKey, "bSetByIP", &AutoSettings.bSetByIP);
+    ReadNumber(hKey, "iAutoPrinterCount", &AutoSettings.iAutoPrinterCount);
+    ReadNumber(hKey, "iIconAction", &AutoSettings.iIconAction);
+    ReadText(hKey, "szNoMatchPrinter", AutoSettings.szNoMatchPrinter);
+
+    if (RegQueryInfoKeyA(hKey, NULL, NULL, NULL, &cSubKeys, NULL, NULL, NULL, NULL, NULL, NULL,
+                         NULL) != ERROR_SUCCESS)
+        cSubKeys = 0;
+    AutoSettings.iAutoPrinterCount = CountInEffect(AutoSettings.iAutoPrinterCount, cSubKeys);
+    RegCloseKey(hKey);
+
+    for (i = 0; i < SubKeysToRead(cSubKeys); i++) {
+        char szPath[128];
+        HKEY hLocation;
+        LocationRecord *pLocation = &AutoSettings.locations[i];
+
+        FormatLocationKey(szPath, sizeof(szPath), (int)i);
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, szPath, 0, KEY_ALL_ACCESS, &hLocation) != ERROR_SUCCESS)
+            continue;
+        ReadText(hLocation, "szLocationName", pLocation->szLocationName);
+        ReadText(hLocation, "szPrinterName", pLocation->szPrinterName);
+        ReadText(hLocation, "szIPStart", pLocation->szIPStart);
+        ReadText(hLocation, "szIPFinish", pLocation->szIPFinish);
+        RegCloseKey(hLocation);
+    }
+}
+
+static void WriteNumber(HKEY hKey, const char *pszName, int iValue)
+{
+    DWORD dwValue = (DWORD)iValue;
+    RegSetValueExA(hKey, pszName, 0, REG_DWORD, (const BYTE *)&dwValue, sizeof(dwValue));
+}
+
+static void WriteText(HKEY hKey, const char *pszName, const char *pszText)
+{
+    size_t cch = 0;
+    /* Fields are terminated inside their 255 bytes; the bound only guards that. */
+    if (FAILED(StringCchLengthA(pszText, NAME_FIELD_SIZE, &cch)))
+        cch = NAME_FIELD_SIZE - 1;
+    RegSetValueExA(hKey, pszName, 0, REG_SZ, (const BYTE *)pszText, (DWORD)cch + 1);
+}
+
+/* Deletes a key with everything below it. The platform's own delete refuses
+   a key that has subkeys on NT, and a key nobody can delete must not make
+   the caller loop; FALSE tells it to step over this one. */
+static BOOL DeleteKeyTree(HKEY hParent, const char *pszName)
+{
+    HKEY hKey;
+    char szChild[NAME_FIELD_SIZE];
+    DWORD iIndex = 0;
+
+    if (RegDeleteKeyA(hParent, pszName) == ERROR_SUCCESS)
+        return TRUE;
+    if (RegOpenKeyExA(hParent, pszName, 0, KEY_ALL_ACCESS, &hKey) != ERROR_SUCCESS)
+        return FALSE;
+    while (RegEnumKeyA(hKey, iIndex, szChild, sizeof(szChild)) == ERROR_SUCCESS) {
+        if (!DeleteKeyTree(hKey, szChild))
+            iIndex++;
+    }
+    RegCloseKey(hKey);
+    return RegDeleteKeyA(hParent, pszName) == ERROR_SUCCESS;
+}
+
+void SaveSettings(void)
+{
+    HKEY hKey;
+    DWORD dwDisposition, iIndex = 0;
+    char szName[NAME_FIELD_SIZE];
+    int i, iCount;
+
+    /* The stored count always equals the subkeys written, or the next load
+       would disregard the whole list. */
+    iCount = AutoSettings.iAutoPrinterCount;
+    if (iCount < 0)
+        iCount = 0;
+    if (iCount > MAX_LOCATIONS)
+        iCount = MAX_LOCATIONS;
+
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, (LPSTR) "", REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, NULL, &hKey, &dwDisposition) != ERROR_SUCCESS)
+        return;
+    WriteNumber(hKey, "bIfNoMatch", AutoSettings.bIfNoMatch);
+    WriteNumber(hKey, "bSetByIP", AutoSettings.bSetByIP);
+    WriteNumber(hKey, "iAutoPrinterCount", iCount);
+    WriteNumber(hKey, "iIconAction", AutoSettings.iIconAction);
+    WriteText(hKey, "szNoMatchPrinter", AutoSettings.szNoMatchPrinter);
+
+    /* Every subkey goes, whatever its name, so a shorter list leaves nothing
+       stale behind; one that cannot be deleted is stepped over. */
+    while (RegEnumKeyA(hKey, iIndex, szName, sizeof(szName)) == ERROR_SUCCESS) {
+        if (!DeleteKeyTree(hKey, szName))
+            iIndex++;
+    }
+    RegCloseKey(hKey);
+
+    for (i = 0; i < iCount; i++) {
+        char szPath[128];
+        HKEY hLocation;
+        const LocationRecord *pLocation = &AutoSettings.locations[i];
+
+        FormatLocationKey(szPath, sizeof(szPath), i);
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, szPath, 0, (LPSTR) "", REG_OPTION_NON_VOLATILE,
+                            KEY_ALL_ACCESS, NULL, &hLocation, &dwDisposition) != ERROR_SUCCESS)
+            continue;
+        WriteText(hLocation, "szLocationName", pLocation->szLocationName);
+        WriteText(hLocation, "szPrinterName", pLocation->szPrinterName);
+        WriteText(hLocation, "szIPStart", pLocation->szIPStart);
+        WriteText(hLocation, "szIPFinish", pLocation->szIPFinish);
+        RegCloseKey(hLocation);
+    }
+}

@@ -1,0 +1,233 @@
+// Locations against the host's real addresses: these tests run in a private
+// network namespace (tests/fixture/netns.sh) whose addresses they set.
+#include <gtest/gtest.h>
+
+#include <winsock2.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "inprocess.h"
+#include "locations/locations.h"
+#include "testsupport.h"
+
+namespace {
+
+bool InNamespace()
+{
+    return getenv("QUORVEL_SET_ADDRESSES") != nullptr;
+}
+
+#define REQUIRE_NAMESPACE()                                                          \
+    do {                                                                             \
+        if (!InNamespace())                                                          \
+            GTEST_SKIP() << "needs tests/fixture/netns.sh (a private network)";      \
+    } while (0)
+
+bool SetHostAddresses(const std::string &args)
+{
+    return RunHostCommand("\"$QUORVEL_SET_ADDRESSES\" " + args);
+}
+
+// The host's addresses as the program sees them: its own name, resolved.
+std::vector<std::string> HostAddresses()
+{
+    std::vector<std::string> out;
+    char name[256];
+    if (gethostname(name, sizeof(name)) != 0)
+        return out;
+    hostent *h = gethostbyname(name);
+    for (int i = 0; h != NULL && h->h_addr_list[i] != NULL; i++) {
+        in_addr a;
+        memcpy(&a, h->h_addr_list[i], 4);
+        out.push_back(inet_ntoa(a));
+    }
+    return out;
+}
+
+void SetLocation(int i, const char *name, const char *printer, const char *start, const char *finish)
+{
+    LocationRecord *r = &AutoSettings.locations[i];
+    lstrcpynA(r->szLocationName, name, NAME_FIELD_SIZE);
+    lstrcpynA(r->szPrinterName, printer, NAME_FIELD_SIZE);
+    lstrcpynA(r->szIPStart, start, NAME_FIELD_SIZE);
+    lstrcpynA(r->szIPFinish, finish, NAME_FIELD_SIZE);
+}
+
+class Detection : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+    }
+    void SetUp() override
+    {
+        ZeroMemory(&AutoSettings, sizeof(AutoSettings));
+        szCurrentLocation[0] = '\0';
+    }
+    std::string Detect()
+    {
+        DetectLocation();
+        return szCurrentLocation;
+    }
+};
+
+TEST_F(Detection, TheHostsAddressPicksItsLocation)
+{
+    REQUIRE_NAMESPACE();
+    AutoSettings.iAutoPrinterCount = 3;
+    SetLocation(0, "Office", "Alpha", "192.168.0.1", "192.168.0.254");
+    SetLocation(1, "Lab", "Beta", "10.0.0.0", "10.255.255.255");
+    SetLocation(2, "Home", "Gamma", "192.168.5.1", "192.168.5.254");
+
+    ASSERT_TRUE(SetHostAddresses("10.1.2.3/24"));
+    ASSERT_EQ(HostAddresses(), std::vector<std::string>{"10.1.2.3"});
+    EXPECT_EQ(Detect(), "Lab");
+
+    ASSERT_TRUE(SetHostAddresses("192.168.5.17/24"));
+    EXPECT_EQ(Detect(), "Home");
+    ASSERT_TRUE(SetHostAddresses("192.168.0.10/24"));
+    EXPECT_EQ(Detect(), "Office");
+    ASSERT_TRUE(SetHostAddresses("172.16.9.9/16"));
+    EXPECT_EQ(Detect(), "No match");
+}
+
+TEST_F(Detection, TheFirstHostAddressDecidesBeforeListOrder)
+{
+    REQUIRE_NAMESPACE();
+    AutoSettings.iAutoPrinterCount = 2;
+    SetLocation(0, "Office", "Alpha", "192.168.0.1", "192.168.0.254");
+    SetLocation(1, "Lab", "Beta", "10.0.0.0", "10.255.255.255");
+    ASSERT_TRUE(SetHostAddresses("192.168.0.5/24 qv1:10.1.2.3/24 --default qv1"));
+    ASSERT_EQ(HostAddresses(), (std::vector<std::string>{"10.1.2.3", "192.168.0.5"}));
+    EXPECT_EQ(Detect(), "Lab");
+
+    ASSERT_TRUE(SetHostAddresses("192.168.0.5/24 qv1:10.1.2.3/24 --default qv0"));
+    ASSERT_EQ(HostAddresses(), (std::vector<std::string>{"192.168.0.5", "10.1.2.3"}));
+    EXPECT_EQ(Detect(), "Office");
+}
+
+TEST_F(Detection, ALoopbackOnlyHostIsAtTheNoNetworkLocation)
+{
+    REQUIRE_NAMESPACE();
+    ASSERT_TRUE(SetHostAddresses(""));
+    ASSERT_EQ(HostAddresses(), std::vector<std::string>{"127.0.0.1"});
+    AutoSettings.iAutoPrinterCount = 2;
+    SetLocation(0, "Lab", "Beta", "1.0.0.0", "100.0.0.0");
+    SetLocation(1, "No network", "Gamma", "127.0.0.1", "127.0.0.254");
+    EXPECT_EQ(Detect(), "No network");
+
+    SetLocation(1, "Single", "Gamma", "127.0.0.5", "127.0.0.5");
+    EXPECT_EQ(Detect(), "Single");
+    SetLocation(1, "Zero", "Gamma", "0.0.0.0", "10.0.0.0");
+    EXPECT_EQ(Detect(), "Zero");
+    SetLocation(1, "Reversed", "Gamma", "192.168.0.1", "10.0.0.1");
+    EXPECT_EQ(Detect(), "Reversed");
+    SetLocation(1, "Unparsable start", "Gamma", "bogus", "127.0.0.254");
+    EXPECT_EQ(Detect(), "Unparsable start");
+    SetLocation(1, "Wide", "Gamma", "127.0.0.1", "192.168.1.1");  // not normalised
+    EXPECT_EQ(Detect(), "No match");
+}
+
+TEST_F(Detection, BoundsCompareUnsignedAndUnparsableEndsReachTheTop)
+{
+    REQUIRE_NAMESPACE();
+    ASSERT_TRUE(SetHostAddresses("192.168.5.17/24"));
+    AutoSettings.iAutoPrinterCount = 1;
+    SetLocation(0, "Low", "Alpha", "10.0.0.1", "127.255.255.255");
+    EXPECT_EQ(Detect(), "No match");
+    SetLocation(0, "Open end", "Alpha", "192.168.0.0", "not an address");
+    EXPECT_EQ(Detect(), "Open end");
+    SetLocation(0, "Short form", "Alpha", "192.168.5", "192.168.5.254");  // 192.168.0.5
+    EXPECT_EQ(Detect(), "Short form");
+    SetLocation(0, "", "Alpha", "192.168.5.1", "192.168.5.254");
+    EXPECT_EQ(Detect(), "");
+    AutoSettings.iAutoPrinterCount = 0;
+    EXPECT_EQ(Detect(), "No match");
+}
+
+// The store the real program starts with.
+void StoreSettings(int bSetByIP)
+{
+    RegDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\Brennick\\Quorvel\\Settings");
+    ZeroMemory(&AutoSettings, sizeof(AutoSettings));
+    AutoSettings.bSetByIP = bSetByIP;
+    AutoSettings.bIfNoMatch = 1;
+    lstrcpynA(AutoSettings.szNoMatchPrinter, "Delta", NAME_FIELD_SIZE);
+    AutoSettings.iAutoPrinterCount = 3;
+    SetLocation(0, "Office", "Beta", "10.1.2.0", "10.1.2.255");
+    SetLocation(1, "Home", "Gamma", "192.168.5.1", "192.168.5.254");
+    SetLocation(2, "No network", "Alpha", "127.0.0.1", "127.0.0.254");
+    SaveSettings();
+}
+
+std::string DefaultName()
+{
+    std::string entry = ReadDeviceEntry();
+    return entry.substr(0, entry.find(','));
+}
+
+class FollowTheHost : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!InNamespace())
+            GTEST_SKIP() << "needs tests/fixture/netns.sh (a private network)";
+        ASSERT_TRUE(AddSpoolerPrinter("Delta", "Alpha"));
+        WriteDeviceEntry("Alpha,wineps.drv,CUPS:Alpha");
+    }
+    void TearDown() override
+    {
+        DeleteSpoolerPrinter("Delta");
+        RegDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\Brennick\\Quorvel\\Settings");
+    }
+    // Moves the host, then stands in for the socket layer, which Wine never
+    // lets report the change itself.
+    void Move(HWND hwnd, const std::string &addresses)
+    {
+        ASSERT_TRUE(SetHostAddresses(addresses));
+        PostMessageA(hwnd, MSG_ADDRESS_CHANGED, 0, 0);
+    }
+    ScopedDeviceEntry restore;
+};
+
+TEST_F(FollowTheHost, TheDefaultPrinterFollowsEachMove)
+{
+    StoreSettings(1);
+    ASSERT_TRUE(SetHostAddresses("10.1.2.3/24"));
+    QuorvelProcess q;
+    ASSERT_TRUE(q.Start());
+    // The first listing applies the location of the start.
+    EXPECT_TRUE(WaitFor([] { return DefaultName() == "Beta"; }, 10000)) << DefaultName();
+    ASSERT_TRUE(WaitFor([] { return !TrayIconWindows().empty(); }, 10000));
+    EXPECT_EQ(HoverAndReadTooltip(TrayIconWindows().back()), "Beta (Office)");
+
+    Move(q.Window(), "192.168.5.17/24");
+    EXPECT_TRUE(WaitFor([] { return DefaultName() == "Gamma"; }, 10000)) << DefaultName();
+    Move(q.Window(), "");
+    EXPECT_TRUE(WaitFor([] { return DefaultName() == "Alpha"; }, 10000)) << DefaultName();
+    Move(q.Window(), "172.16.9.9/16");
+    EXPECT_TRUE(WaitFor([] { return DefaultName() == "Delta"; }, 10000)) << DefaultName();
+    // Back to a known network: the rules apply again, even to the same place.
+    Move(q.Window(), "10.1.2.3/24");
+    EXPECT_TRUE(WaitFor([] { return DefaultName() == "Beta"; }, 10000)) << DefaultName();
+    EXPECT_EQ(q.Exit(), 0u);
+}
+
+TEST_F(FollowTheHost, WithAutomaticSwitchingOffMovesChangeNothing)
+{
+    StoreSettings(0);
+    ASSERT_TRUE(SetHostAddresses("10.1.2.3/24"));
+    QuorvelProcess q;
+    ASSERT_TRUE(q.Start());
+    for (const char *where : {"192.168.5.17/24", "", "172.16.9.9/16", "10.1.2.3/24"}) {
+        Move(q.Window(), where);
+        WaitFor([] { return false; }, 1000);
+        EXPECT_EQ(DefaultName(), "Alpha") << "after moving to '" << where << "'";
+    }
+    EXPECT_EQ(q.Exit(), 0u);
+}
+
+}  // namespace
