@@ -392,26 +392,26 @@ protected:
 
 TEST_F(ResourcesTest, DialogTemplatesMatchTheirLayoutTables)
 {
-    for (const DialogSpec &spec : rgDialogs) {
-        SCOPED_TRACE(spec.pszName);
-        ResourceBytes res = FindResourceBytes(RESTYPE_DIALOG, spec.wId, LANG_EN_AU);
-        ASSERT_NE(res.pb, nullptr) << "no dialog " << spec.wId << " in English (Australia)";
+    for (const DialogSpec &dialog : rgDialogs) {
+        SCOPED_TRACE(dialog.pszName);
+        ResourceBytes res = FindResourceBytes(RESTYPE_DIALOG, dialog.wId, LANG_EN_AU);
+        ASSERT_NE(res.pb, nullptr) << "no dialog " << dialog.wId << " in English (Australia)";
         ParsedDialog dlg = ParseDialog(res);
         ASSERT_TRUE(dlg.bOk) << "template is cut short";
 
-        EXPECT_EQ(dlg.sCaption, spec.pszCaption);
-        EXPECT_EQ(dlg.cx, spec.cx);
-        EXPECT_EQ(dlg.cy, spec.cy);
-        EXPECT_EQ(Hex(dlg.dwStyle), Hex(spec.dwStyle));
+        EXPECT_EQ(dlg.sCaption, dialog.pszCaption);
+        EXPECT_EQ(dlg.cx, dialog.cx);
+        EXPECT_EQ(dlg.cy, dialog.cy);
+        EXPECT_EQ(Hex(dlg.dwStyle), Hex(dialog.dwStyle));
         EXPECT_EQ(Hex(dlg.dwExStyle), Hex(0));
         EXPECT_EQ(dlg.wPointSize, 8);
         EXPECT_EQ(dlg.sFont, "MS Sans Serif");
         EXPECT_EQ(DescribeName(dlg.menu), "\"\"") << "no menu";
         EXPECT_EQ(DescribeName(dlg.cls), "\"\"") << "the standard dialog class";
 
-        ASSERT_EQ(dlg.controls.size(), spec.cControls);
-        for (size_t i = 0; i < spec.cControls; i++) {
-            const ControlSpec &want = spec.pControls[i];
+        ASSERT_EQ(dlg.controls.size(), dialog.cControls);
+        for (size_t i = 0; i < dialog.cControls; i++) {
+            const ControlSpec &want = dialog.pControls[i];
             const ParsedControl &got = dlg.controls[i];
             SCOPED_TRACE(std::string("control ") + std::to_string(i + 1) + " " + want.pszName);
             EXPECT_EQ(got.iId, want.iId);
