@@ -8,6 +8,8 @@
 
 #include "testsupport.h"
 
+#include <shellapi.h>
+
 namespace {
 
 TEST(Program, ShowsItsIconWithTheDefaultPrinterAndExitsCleanly)
@@ -47,6 +49,34 @@ TEST(Program, TipFollowsAProfileChangeBroadcast)
     WriteDeviceEntry("Gamma,wineps.drv,CUPS:Gamma");
     SendMessageTimeoutA(q.Window(), WM_WININICHANGE, 0, 0, SMTO_ABORTIFHUNG, 2000, NULL);
     EXPECT_EQ(HoverAndReadTooltip(hIcon), "Gamma");
+    EXPECT_EQ(q.Exit(), 0u);
+}
+
+TEST(Program, PutsItsIconBackWhenTheTaskbarIsCreatedAnew)
+{
+    ScopedDeviceEntry restore;
+    WriteDeviceEntry("Beta,wineps.drv,CUPS:Beta");
+    size_t iconsBefore = TrayIconWindows().size();
+    QuorvelProcess q;
+    ASSERT_TRUE(q.Start());
+    ASSERT_TRUE(WaitFor([&] { return TrayIconWindows().size() == iconsBefore + 1; }, 10000));
+
+    // The shell lost its icons, as when its taskbar is re-created.
+    NOTIFYICONDATAA nid;
+    ZeroMemory(&nid, sizeof(nid));
+    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    nid.hWnd = q.Window();
+    nid.uID = 1;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &nid));
+    ASSERT_TRUE(WaitFor([&] { return TrayIconWindows().size() == iconsBefore; }, 10000));
+
+    PostMessageA(q.Window(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return TrayIconWindows().size() == iconsBefore + 1; }, 10000))
+        << "the icon did not come back";
+    // Back with the tip it is added with, until the next refresh.
+    EXPECT_EQ(HoverAndReadTooltip(TrayIconWindows().back()), "Quorvel");
+    SendMessageTimeoutA(q.Window(), WM_WININICHANGE, 0, 0, SMTO_ABORTIFHUNG, 2000, NULL);
+    EXPECT_EQ(HoverAndReadTooltip(TrayIconWindows().back()), "Beta");
     EXPECT_EQ(q.Exit(), 0u);
 }
 
