@@ -16,7 +16,11 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 
 XVFB_PID=""
 cleanup() {
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+    if [ -n "$XVFB_PID" ]; then
+        # Wine's helpers of this display go first, quietly.
+        wineserver -k 2>/dev/null || true
+        kill "$XVFB_PID" 2>/dev/null || true
+    fi
 }
 trap cleanup EXIT
 
