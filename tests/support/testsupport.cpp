@@ -112,28 +112,42 @@ DWORD RunToExit(const std::string &cmdline, DWORD timeoutMs)
     return code;
 }
 
-bool RunHostCommand(const std::string &shellCommand, DWORD timeoutMs, bool pump)
-{
-    // Wine starts Unix programs but reports no exit code back, so the script
-    // leaves its status in a file that this side waits for.
-    static int counter;
-    char name[128];
-    snprintf(name, sizeof(name), "/quorvel-host-%lu-%d", GetCurrentProcessId(), ++counter);
-    std::string script = UnixTempDir() + name + ".sh";
-    std::string ack = UnixTempDir() + name + ".done";
+namespace {
 
+// A file name in the session folder no other call (or thread) uses.
+std::string UniqueHostPath(const char *kind)
+{
+    static volatile LONG counter;
+    char name[128];
+    snprintf(name, sizeof(name), "/quorvel-%s-%lu-%ld", kind, GetCurrentProcessId(),
+             InterlockedIncrement(&counter));
+    return UnixTempDir() + name;
+}
+
+// Writes a shell script and starts it. Wine runs Unix programs but hands back
+// no usable process or thread handle, so none is closed or waited for.
+bool StartHostScript(const std::string &script, const std::string &body)
+{
     FILE *f = fopen(ToWindowsPath(script).c_str(), "wb");
     if (f == NULL)
         return false;
-    fprintf(f, "(%s) >/dev/null 2>&1\necho $? > '%s.tmp' && mv '%s.tmp' '%s'\n",
-            shellCommand.c_str(), ack.c_str(), ack.c_str(), ack.c_str());
+    fputs(body.c_str(), f);
     fclose(f);
-
     PROCESS_INFORMATION pi;
-    if (!StartProcess("/bin/sh " + script, &pi))
+    return StartProcess("/bin/sh " + script, &pi);
+}
+
+}  // namespace
+
+bool RunHostCommand(const std::string &shellCommand, DWORD timeoutMs, bool pump)
+{
+    // No exit code comes back either: the script leaves its status in a file
+    // that appears whole (written aside, then renamed).
+    std::string base = UniqueHostPath("host");
+    std::string script = base + ".sh", ack = base + ".done";
+    if (!StartHostScript(script, "(" + shellCommand + ") >/dev/null 2>&1\necho $? > '" + ack +
+                                     ".tmp' && mv '" + ack + ".tmp' '" + ack + "'\n"))
         return false;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
 
     std::string ackWin = ToWindowsPath(ack);
     auto finished = [&] { return GetFileAttributesA(ackWin.c_str()) != INVALID_FILE_ATTRIBUTES; };
@@ -161,21 +175,8 @@ bool RunHostCommand(const std::string &shellCommand, DWORD timeoutMs, bool pump)
 
 bool StartHostCommand(const std::string &shellCommand)
 {
-    static int counter;
-    char name[128];
-    snprintf(name, sizeof(name), "/quorvel-async-%lu-%d.sh", GetCurrentProcessId(), ++counter);
-    std::string script = UnixTempDir() + name;
-    FILE *f = fopen(ToWindowsPath(script).c_str(), "wb");
-    if (f == NULL)
-        return false;
-    fprintf(f, "(%s) >/dev/null 2>&1\nrm -f '%s'\n", shellCommand.c_str(), script.c_str());
-    fclose(f);
-    PROCESS_INFORMATION pi;
-    if (!StartProcess("/bin/sh " + script, &pi))
-        return false;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return true;
+    std::string script = UniqueHostPath("async") + ".sh";
+    return StartHostScript(script, "(" + shellCommand + ") >/dev/null 2>&1\nrm -f '" + script + "'\n");
 }
 
 bool ClickWindow(HWND hwnd, int button, int count)
@@ -202,10 +203,7 @@ bool PressKeysIn(const std::string &title, const std::string &keys)
 
 bool RunHostCommandOutput(const std::string &shellCommand, std::string *output, bool pump)
 {
-    static int counter;
-    char name[128];
-    snprintf(name, sizeof(name), "/quorvel-out-%lu-%d.txt", GetCurrentProcessId(), ++counter);
-    std::string file = UnixTempDir() + name;
+    std::string file = UniqueHostPath("out") + ".txt";
     bool ok = RunHostCommand("(" + shellCommand + ") > '" + file + "'", 20000, pump);
     output->clear();
     FILE *f = fopen(ToWindowsPath(file).c_str(), "rb");
