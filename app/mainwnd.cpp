@@ -78,6 +78,9 @@ static void OnCommand(HWND hwnd, WPARAM wParam)
     case IDM_ABOUT:
         DialogBoxParamA(hAppInstance, MAKEINTRESOURCEA(IDD_ABOUT), hwnd, AboutDlgProc, 0);
         break;
+    case IDM_CONFIG:
+        OpenConfigDialog(hwnd);
+        break;
     case IDM_PRINTERS_ERROR:
         MessageBoxA(hwnd, "There was an error processing the printers.", "Error",
                     MB_ICONWARNING);

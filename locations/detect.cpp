@@ -11,21 +11,30 @@ static uint32_t ParseBound(const char *pszAddress)
     return (uint32_t)ntohl(inet_addr(pszAddress));
 }
 
-void DetectLocation(void)
+const struct hostent *ResolveHostAddresses(void)
 {
     char szHost[256];
-    struct hostent *pHost;
-    uint32_t auStart[MAX_LOCATIONS], auEnd[MAX_LOCATIONS];
-    int i, iCount, h;
-
-    StringCchCopyA(szCurrentLocation, sizeof(szCurrentLocation), NO_MATCH_TEXT);
+    const struct hostent *pHost;
 
     if (gethostname(szHost, 255) == SOCKET_ERROR)
-        return;
+        return NULL;
     szHost[255] = '\0';
     pHost = gethostbyname(szHost);
     if (pHost == NULL || pHost->h_addrtype != AF_INET || pHost->h_length != 4 ||
         pHost->h_addr_list == NULL || pHost->h_addr_list[0] == NULL)
+        return NULL;
+    return pHost;
+}
+
+void DetectLocation(void)
+{
+    const struct hostent *pHost;
+    uint32_t auStart[MAX_LOCATIONS], auEnd[MAX_LOCATIONS];
+    int i, iCount, h;
+
+    StringCchCopyA(szCurrentLocation, sizeof(szCurrentLocation), NO_MATCH_TEXT);
+    pHost = ResolveHostAddresses();
+    if (pHost == NULL)
         return;
 
     iCount = AutoSettings.iAutoPrinterCount;

@@ -12,6 +12,9 @@ void LoadSettings(void);
 /* Writes the whole of AutoSettings: the values, then the location list anew. */
 void SaveSettings(void);
 
+/* The host's own IPv4 addresses, first one first, as name resolution gives
+   them; NULL when the name cannot be taken or resolved. */
+const struct hostent *ResolveHostAddresses(void);
 /* Sets szCurrentLocation from the host's addresses and the location ranges. */
 void DetectLocation(void);
 /* Row of a printer name in PrinterTable (exact, case-sensitive), or -1. */

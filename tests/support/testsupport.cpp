@@ -253,6 +253,21 @@ ScopedWineVersion::~ScopedWineVersion()
     RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str());
 }
 
+void DeleteRegistryTree(HKEY hParent, const std::string &path)
+{
+    HKEY hKey;
+    if (RegOpenKeyExA(hParent, path.c_str(), 0, KEY_ALL_ACCESS, &hKey) == ERROR_SUCCESS) {
+        std::vector<std::string> children;
+        char child[256];
+        for (DWORD i = 0; RegEnumKeyA(hKey, i, child, sizeof(child)) == ERROR_SUCCESS; i++)
+            children.push_back(child);
+        for (const std::string &name : children)
+            DeleteRegistryTree(hKey, name);
+        RegCloseKey(hKey);
+    }
+    RegDeleteKeyA(hParent, path.c_str());
+}
+
 std::string ReadDeviceEntry()
 {
     char buf[1024];

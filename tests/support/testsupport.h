@@ -58,6 +58,9 @@ private:
     std::string key_;
 };
 
+// Deletes a registry key with everything below it (nothing when absent).
+void DeleteRegistryTree(HKEY hParent, const std::string &path);
+
 // The profile entry windows/device, read raw; "" when absent.
 std::string ReadDeviceEntry();
 // Writes (or, for nullptr, deletes) the entry.

@@ -28,7 +28,7 @@ std::string DefaultName()
 
 void ClearStore()
 {
-    RegDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\Brennick\\Quorvel\\Settings");
+    DeleteRegistryTree(HKEY_CURRENT_USER, "SOFTWARE\\Brennick\\Quorvel\\Settings");
 }
 
 class Rules : public InProcessTest {

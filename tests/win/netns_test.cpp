@@ -151,7 +151,7 @@ TEST_F(Detection, BoundsCompareUnsignedAndUnparsableEndsReachTheTop)
 // The store the real program starts with.
 void StoreSettings(int bSetByIP)
 {
-    RegDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\Brennick\\Quorvel\\Settings");
+    DeleteRegistryTree(HKEY_CURRENT_USER, "SOFTWARE\\Brennick\\Quorvel\\Settings");
     ZeroMemory(&AutoSettings, sizeof(AutoSettings));
     AutoSettings.bSetByIP = bSetByIP;
     AutoSettings.bIfNoMatch = 1;
@@ -181,7 +181,7 @@ protected:
     void TearDown() override
     {
         DeleteSpoolerPrinter("Delta");
-        RegDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\Brennick\\Quorvel\\Settings");
+        DeleteRegistryTree(HKEY_CURRENT_USER, "SOFTWARE\\Brennick\\Quorvel\\Settings");
     }
     // Moves the host, then stands in for the socket layer, which Wine never
     // lets report the change itself.

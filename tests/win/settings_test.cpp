@@ -7,6 +7,7 @@
 
 #include "app/state.h"
 #include "locations/locations.h"
+#include "testsupport.h"
 
 namespace {
 
@@ -88,26 +89,14 @@ void StoreLocation(int i, const char *name, const char *printer, const char *sta
 
 std::string Dword(DWORD v) { return std::string((const char *)&v, 4); }
 
-void DeleteTree(HKEY parent, const std::string &name)
-{
-    HKEY h;
-    if (RegOpenKeyExA(parent, name.c_str(), 0, KEY_ALL_ACCESS, &h) == ERROR_SUCCESS) {
-        char child[256];
-        while (RegEnumKeyA(h, 0, child, sizeof(child)) == ERROR_SUCCESS)
-            DeleteTree(h, child);
-        RegCloseKey(h);
-    }
-    RegDeleteKeyA(parent, name.c_str());
-}
-
 class SettingsStore : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        DeleteTree(HKEY_CURRENT_USER, "SOFTWARE\\Brennick");
+        DeleteRegistryTree(HKEY_CURRENT_USER, "SOFTWARE\\Brennick");
         ZeroMemory(&AutoSettings, sizeof(AutoSettings));
     }
-    void TearDown() override { DeleteTree(HKEY_CURRENT_USER, "SOFTWARE\\Brennick"); }
+    void TearDown() override { DeleteRegistryTree(HKEY_CURRENT_USER, "SOFTWARE\\Brennick"); }
 
     static void Fill(LocationRecord *r, const char *name, const char *printer, const char *start,
                      const char *finish)

@@ -1,0 +1,368 @@
+/* The configuration dialog. Its list is a working copy: Add, Modify and
+   Delete change only the list's rows, and nothing reaches AutoSettings until
+   OK. Cancel, Escape and the close box drop every change. At most one
+   configuration dialog is open at a time, so no two ever share the list. */
+#include "../app/state.h"
+#include <commctrl.h>
+#include "../app/textsafe.h"
+#include "../locations/locations.h"
+#include "../res/resource.h"
+#include "dialoglogic.h"
+#include "dialogs.h"
+
+#define ICON_GROUP_DISABLED_TEXT "Taskbar icon default action (DISABLED - see readme.txt)"
+#define LOCATION_COLUMNS 4
+
+/* The open configuration dialog, NULL while none is shown. bConfigOpen also
+   covers the moment between the request and WM_INITDIALOG. */
+static HWND hConfigDlg;
+static int bConfigOpen;
+
+static void EnableControl(HWND hDlg, int iId, BOOL bEnable)
+{
+    EnableWindow(GetDlgItem(hDlg, iId), bEnable);
+}
+
+static BOOL IsChecked(HWND hDlg, int iId)
+{
+    return SendDlgItemMessageA(hDlg, iId, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+static void SetCheck(HWND hDlg, int iId, BOOL bChecked)
+{
+    SendDlgItemMessageA(hDlg, iId, BM_SETCHECK, bChecked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void FillPrinterBox(HWND hDlg, int iBoxId)
+{
+    int iRow;
+
+    /* The worker may be rewriting the table: the count is read afresh for
+       every row and the table's size bounds it whatever it says. */
+    for (iRow = 0; iRow < iPrinterCount && iRow < MAX_PRINTERS; iRow++)
+        SendDlgItemMessageA(hDlg, iBoxId, CB_ADDSTRING, 0, (LPARAM)PrinterTable[iRow]);
+}
+
+void InitConfigControls(HWND hDlg, const AutoSettingsRecord *pSettings)
+{
+    BOOL bEnabled;
+
+    if (!bShellPrinterCommand) {
+        /* Without the shell's printer command the double-click opens About,
+           so the choice below has no effect; it is still shown and stored. */
+        SetWindowTextA(GetDlgItem(hDlg, IDC_ICONACTIONGROUP), ICON_GROUP_DISABLED_TEXT);
+        EnableControl(hDlg, IDC_ICONACTIONGROUP, FALSE);
+        EnableControl(hDlg, IDC_ICONPROPERTIES, FALSE);
+        EnableControl(hDlg, IDC_ICONSPOOLER, FALSE);
+    }
+
+    /* A flag stored by hand as any non-zero number counts as set. */
+    SetCheck(hDlg, IDC_SETBYIP, pSettings->bSetByIP != 0);
+    bEnabled = IsChecked(hDlg, IDC_SETBYIP);
+    EnableControl(hDlg, IDC_LOCATIONLIST, bEnabled);
+    EnableControl(hDlg, IDC_ADD, bEnabled);
+    EnableControl(hDlg, IDC_DELETE, bEnabled);
+    EnableControl(hDlg, IDC_MODIFY, bEnabled);
+    EnableControl(hDlg, IDC_IFNOMATCH, bEnabled);
+    EnableControl(hDlg, IDC_NOMATCHPRINTER, bEnabled);
+
+    SetCheck(hDlg, pSettings->iIconAction == 0 ? IDC_ICONPROPERTIES : IDC_ICONSPOOLER, TRUE);
+
+    if (pSettings->bIfNoMatch) {
+        SetCheck(hDlg, IDC_IFNOMATCH, TRUE);
+    } else {
+        EnableControl(hDlg, IDC_NOMATCHPRINTER, FALSE);
+        SetCheck(hDlg, IDC_IFNOMATCH, FALSE);
+    }
+
+    FillPrinterBox(hDlg, IDC_NOMATCHPRINTER);
+    /* An empty text would match the first printer on some systems; it must
+       leave the box empty. */
+    if (pSettings->szNoMatchPrinter[0] != '\0')
+        SendDlgItemMessageA(hDlg, IDC_NOMATCHPRINTER, CB_SELECTSTRING, (WPARAM)-1,
+                            (LPARAM)pSettings->szNoMatchPrinter);
+}
+
+static void InsertLocationColumns(HWND hList)
+{
+    static const char *const apszHeader[LOCATION_COLUMNS] = {"Location", "Printer to use",
+                                                             "IP Start", "IP End"};
+    static const int aiWidth[LOCATION_COLUMNS] = {70, 100, 85, 85};
+    LVCOLUMNA col;
+    int i;
+
+    for (i = 0; i < LOCATION_COLUMNS; i++) {
+        ZeroMemory(&col, sizeof(col));
+        col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
+        col.fmt = LVCFMT_LEFT;
+        col.cx = aiWidth[i];
+        col.pszText = (LPSTR)apszHeader[i];
+        SendMessageA(hList, LVM_INSERTCOLUMNA, (WPARAM)i, (LPARAM)&col);
+    }
+}
+
+static int CountRows(HWND hList)
+{
+    return (int)SendMessageA(hList, LVM_GETITEMCOUNT, 0, 0);
+}
+
+static void SetRowCell(HWND hList, int iRow, int iSubItem, const char *pszText)
+{
+    LVITEMA item;
+
+    ZeroMemory(&item, sizeof(item));
+    item.iSubItem = iSubItem;
+    item.pszText = (LPSTR)pszText;
+    SendMessageA(hList, LVM_SETITEMTEXTA, (WPARAM)iRow, (LPARAM)&item);
+}
+
+/* Every cell is read into a 255-byte field; a longer text is cut there. */
+static void ReadRowCell(HWND hList, int iRow, int iSubItem, char *pszField)
+{
+    LVITEMA item;
+
+    /* A refused request leaves the field empty rather than stale. */
+    pszField[0] = '\0';
+    ZeroMemory(&item, sizeof(item));
+    item.iSubItem = iSubItem;
+    item.pszText = pszField;
+    item.cchTextMax = NAME_FIELD_SIZE;
+    SendMessageA(hList, LVM_GETITEMTEXTA, (WPARAM)iRow, (LPARAM)&item);
+    pszField[NAME_FIELD_SIZE - 1] = '\0';
+}
+
+static void ReadLocationRow(HWND hList, int iRow, LocationRecord *pRecord)
+{
+    ReadRowCell(hList, iRow, 0, pRecord->szLocationName);
+    ReadRowCell(hList, iRow, 1, pRecord->szPrinterName);
+    ReadRowCell(hList, iRow, 2, pRecord->szIPStart);
+    ReadRowCell(hList, iRow, 3, pRecord->szIPFinish);
+}
+
+BOOL AddLocationRow(HWND hList, const LocationRecord *pRecord)
+{
+    LVITEMA item;
+    int iRow;
+
+    if (!CanInsertLocationRow(CountRows(hList)))
+        return FALSE;
+    ZeroMemory(&item, sizeof(item));
+    item.mask = LVIF_TEXT;
+    /* The sorted list chooses the real place. */
+    item.iItem = 0;
+    item.pszText = (LPSTR)pRecord->szLocationName;
+    iRow = (int)SendMessageA(hList, LVM_INSERTITEMA, 0, (LPARAM)&item);
+    if (iRow == -1)
+        return FALSE;
+    SetRowCell(hList, iRow, 1, pRecord->szPrinterName);
+    SetRowCell(hList, iRow, 2, pRecord->szIPStart);
+    SetRowCell(hList, iRow, 3, pRecord->szIPFinish);
+    return TRUE;
+}
+
+void FillLocationList(HWND hList, AutoSettingsRecord *pSettings)
+{
+    int i;
+
+    if (pSettings->iAutoPrinterCount == 0)
+        return;
+    SendMessageA(hList, LVM_DELETEALLITEMS, 0, 0);
+    /* Lowered in memory even if the dialog is cancelled: nothing may walk
+       past the ten records. */
+    pSettings->iAutoPrinterCount = CapLocationCount(pSettings->iAutoPrinterCount);
+    for (i = 0; i < pSettings->iAutoPrinterCount; i++)
+        AddLocationRow(hList, &pSettings->locations[i]);
+}
+
+BOOL ReadLocationList(HWND hList, AutoSettingsRecord *pSettings)
+{
+    int iCount = CountRows(hList);
+    int i;
+
+    if (!IsUsableRowCount(iCount))
+        return FALSE;
+    pSettings->iAutoPrinterCount = iCount;
+    /* Records past the count keep their old text; nothing counts them. */
+    for (i = 0; i < iCount; i++)
+        ReadLocationRow(hList, i, &pSettings->locations[i]);
+    return TRUE;
+}
+
+void ReadConfigControls(HWND hDlg, AutoSettingsRecord *pSettings)
+{
+    pSettings->bSetByIP = IsChecked(hDlg, IDC_SETBYIP) ? 1 : 0;
+    pSettings->bIfNoMatch = IsChecked(hDlg, IDC_IFNOMATCH) ? 1 : 0;
+    pSettings->iIconAction = IsChecked(hDlg, IDC_ICONPROPERTIES) ? 0 : 1;
+    /* Whatever the user picked or typed, even a printer that does not exist. */
+    GetDlgItemTextA(hDlg, IDC_NOMATCHPRINTER, pSettings->szNoMatchPrinter, NAME_FIELD_SIZE);
+}
+
+static void ApplyIfNoMatchRule(HWND hDlg)
+{
+    EnableControl(hDlg, IDC_NOMATCHPRINTER,
+                  IsChecked(hDlg, IDC_IFNOMATCH) && IsChecked(hDlg, IDC_SETBYIP));
+}
+
+static void ApplySetByIPRule(HWND hDlg)
+{
+    BOOL bEnabled = IsChecked(hDlg, IDC_SETBYIP);
+
+    EnableControl(hDlg, IDC_LOCATIONLIST, bEnabled);
+    EnableControl(hDlg, IDC_ADD, bEnabled);
+    EnableControl(hDlg, IDC_DELETE, bEnabled);
+    EnableControl(hDlg, IDC_MODIFY, bEnabled);
+    EnableControl(hDlg, IDC_IFNOMATCH, bEnabled);
+    SendMessageA(hDlg, WM_COMMAND, IDC_IFNOMATCH, 0);
+}
+
+static void RunLocationDialog(HWND hDlg)
+{
+    DialogBoxParamA(hAppInstance, MAKEINTRESOURCEA(IDD_LOCATION), hDlg, LocationDlgProc, 0);
+}
+
+/* The selected row, or -1 when there is none. A mark left past the last row
+   by a Delete counts as none. */
+static int SelectedRow(HWND hList)
+{
+    int iRow = (int)SendMessageA(hList, LVM_GETSELECTIONMARK, 0, 0);
+
+    return (iRow >= 0 && iRow < CountRows(hList)) ? iRow : -1;
+}
+
+static void AddLocation(HWND hDlg)
+{
+    HWND hList = GetDlgItem(hDlg, IDC_LOCATIONLIST);
+
+    if (IsLocationListFull(CountRows(hList))) {
+        MessageBoxA(hDlg, "Too many printers defined", "Cannot add printer", MB_ICONWARNING);
+        return;
+    }
+    /* An empty name opens the location dialog with empty fields. */
+    LocationEdit.szLocationName[0] = '\0';
+    RunLocationDialog(hDlg);
+    /* A name came back only from OK. */
+    if (LocationEdit.szLocationName[0] != '\0')
+        AddLocationRow(hList, &LocationEdit);
+    LocationEdit.szLocationName[0] = '\0';
+}
+
+static void ModifyLocation(HWND hDlg)
+{
+    HWND hList = GetDlgItem(hDlg, IDC_LOCATIONLIST);
+    int iRow = SelectedRow(hList);
+
+    if (iRow == -1) {
+        MessageBoxA(hDlg, "Please select a location to modify", "Error", MB_ICONWARNING);
+        return;
+    }
+    ReadLocationRow(hList, iRow, &LocationEdit);
+    RunLocationDialog(hDlg);
+    /* After Cancel LocationEdit still holds the row's own texts, so writing
+       back leaves the row as it was. */
+    SetRowCell(hList, iRow, 0, LocationEdit.szLocationName);
+    SetRowCell(hList, iRow, 1, LocationEdit.szPrinterName);
+    SetRowCell(hList, iRow, 2, LocationEdit.szIPStart);
+    SetRowCell(hList, iRow, 3, LocationEdit.szIPFinish);
+    LocationEdit.szLocationName[0] = '\0';
+}
+
+static void DeleteLocation(HWND hDlg)
+{
+    HWND hList = GetDlgItem(hDlg, IDC_LOCATIONLIST);
+    int iRow = SelectedRow(hList);
+    char szName[NAME_FIELD_SIZE];
+
+    if (iRow == -1) {
+        MessageBoxA(hDlg, "Please select a location to delete", "Error", MB_ICONWARNING);
+        return;
+    }
+    ReadRowCell(hList, iRow, 0, szName);
+    if (MessageBoxA(hDlg, szName, "Delete location?", MB_YESNO | MB_ICONWARNING) != IDNO)
+        SendMessageA(hList, LVM_DELETEITEM, (WPARAM)iRow, 0);
+}
+
+static void ConfirmConfig(HWND hDlg)
+{
+    /* An unusable row count keeps the stored locations; the rest is still
+       read, saved and applied. */
+    ReadLocationList(GetDlgItem(hDlg, IDC_LOCATIONLIST), &AutoSettings);
+    ReadConfigControls(hDlg, &AutoSettings);
+    SaveSettings();
+    /* Handled after the dialog has gone: detect and apply the location. */
+    PostMessageA(hMainWnd, MSG_SETTINGS_SAVED, 0, 0);
+    EndDialog(hDlg, 0);
+}
+
+INT_PTR CALLBACK ConfigDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    HWND hList;
+
+    (void)lParam;
+    switch (uMsg) {
+    case WM_INITDIALOG:
+        hConfigDlg = hDlg;
+        hList = GetDlgItem(hDlg, IDC_LOCATIONLIST);
+        InitConfigControls(hDlg, &AutoSettings);
+        InsertLocationColumns(hList);
+        FillLocationList(hList, &AutoSettings);
+        return TRUE;
+    case WM_DESTROY:
+        if (hDlg == hConfigDlg)
+            hConfigDlg = NULL;
+        break;
+    case WM_SYSCOMMAND:
+        /* The low four bits are the system's own. */
+        if ((LOWORD(wParam) & 0xFFF0) == SC_CLOSE) {
+            EndDialog(hDlg, 0);
+            return TRUE;
+        }
+        break;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            ConfirmConfig(hDlg);
+            return TRUE;
+        case IDCANCEL:
+            EndDialog(hDlg, 0);
+            return TRUE;
+        case IDC_SETBYIP:
+            ApplySetByIPRule(hDlg);
+            break;
+        case IDC_IFNOMATCH:
+            ApplyIfNoMatchRule(hDlg);
+            break;
+        case IDC_ADD:
+            AddLocation(hDlg);
+            break;
+        case IDC_MODIFY:
+            ModifyLocation(hDlg);
+            break;
+        case IDC_DELETE:
+            DeleteLocation(hDlg);
+            break;
+        default:
+            break;
+        }
+        break;
+    default:
+        break;
+    }
+    return FALSE;
+}
+
+void OpenConfigDialog(HWND hOwner)
+{
+    if (bConfigOpen) {
+        /* A second request brings the open dialog forward, or the location
+           dialog that runs over it. */
+        if (hConfigDlg != NULL) {
+            HWND hPopup = GetLastActivePopup(hConfigDlg);
+            SetForegroundWindow(hPopup != NULL ? hPopup : hConfigDlg);
+        }
+        return;
+    }
+    bConfigOpen = 1;
+    DialogBoxParamA(hAppInstance, MAKEINTRESOURCEA(IDD_CONFIG), hOwner, ConfigDlgProc, 0);
+    bConfigOpen = 0;
+    hConfigDlg = NULL;
+}

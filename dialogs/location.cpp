@@ -1,0 +1,124 @@
+/* The location dialog: one location's name, address range and printer. It
+   takes the row from LocationEdit and gives it back there only after its
+   checks pass; Cancel leaves LocationEdit as it was. */
+#include "../app/state.h"
+#include "../app/textsafe.h"
+#include "../locations/locations.h"
+#include "../res/resource.h"
+#include "dialoglogic.h"
+#include "dialogs.h"
+
+/* Sets ipCurrent to the host's first address (0 when its name does not
+   resolve) and shows it. */
+static void ShowCurrentAddress(HWND hDlg)
+{
+    const struct hostent *pHost = ResolveHostAddresses();
+    struct in_addr addr;
+
+    ipCurrent = 0;
+    if (pHost == NULL)
+        return;
+    CopyMemory(&addr, pHost->h_addr_list[0], sizeof(addr));
+    ipCurrent = addr.s_addr;
+    SetDlgItemTextA(hDlg, IDC_CURRENTIP, inet_ntoa(addr));
+}
+
+static void InitLocationControls(HWND hDlg)
+{
+    ShowCurrentAddress(hDlg);
+    FillPrinterBox(hDlg, IDC_PRINTER);
+
+    /* Only a named row is shown: Add leaves the other fields' old text. */
+    if (LocationEdit.szLocationName[0] != '\0') {
+        SetDlgItemTextA(hDlg, IDC_LOCATIONNAME, LocationEdit.szLocationName);
+        SetDlgItemTextA(hDlg, IDC_IPSTART, LocationEdit.szIPStart);
+        SetDlgItemTextA(hDlg, IDC_IPFINISH, LocationEdit.szIPFinish);
+        /* An empty name would select the first printer on some systems. */
+        if (LocationEdit.szPrinterName[0] != '\0')
+            SendDlgItemMessageA(hDlg, IDC_PRINTER, CB_SELECTSTRING, (WPARAM)-1,
+                                (LPARAM)LocationEdit.szPrinterName);
+    }
+
+    /* After the pre-fill: a longer stored name is shown whole and can only
+       be shortened. */
+    SendDlgItemMessageA(hDlg, IDC_LOCATIONNAME, EM_LIMITTEXT, LOCATION_NAME_LIMIT, 0);
+    SendDlgItemMessageA(hDlg, IDC_IPSTART, EM_LIMITTEXT, ADDRESS_TEXT_LIMIT, 0);
+    SendDlgItemMessageA(hDlg, IDC_IPFINISH, EM_LIMITTEXT, ADDRESS_TEXT_LIMIT, 0);
+}
+
+/* Returns TRUE when the location was taken and the dialog closed. */
+static BOOL ConfirmLocation(HWND hDlg)
+{
+    char szName[NAME_FIELD_SIZE];
+    char szIPStart[NAME_FIELD_SIZE];
+    char szIPFinish[NAME_FIELD_SIZE];
+    char szPrinter[NAME_FIELD_SIZE];
+    int iCheck;
+
+    GetDlgItemTextA(hDlg, IDC_LOCATIONNAME, szName, NAME_FIELD_SIZE);
+    GetDlgItemTextA(hDlg, IDC_IPSTART, szIPStart, NAME_FIELD_SIZE);
+    GetDlgItemTextA(hDlg, IDC_IPFINISH, szIPFinish, NAME_FIELD_SIZE);
+    GetDlgItemTextA(hDlg, IDC_PRINTER, szPrinter, NAME_FIELD_SIZE);
+
+    iCheck = CheckLocationFields(szName, szIPStart, szIPFinish, szPrinter);
+    if (iCheck != LOCATION_FIELDS_OK) {
+        /* No owner: the dialog stays enabled while the box is shown. */
+        MessageBoxA(NULL, LocationCheckMessage(iCheck), "Error", MB_ICONWARNING);
+        return FALSE;
+    }
+    /* Stored as typed: detection parses the texts the same way. */
+    StringCchCopyA(LocationEdit.szLocationName, NAME_FIELD_SIZE, szName);
+    StringCchCopyA(LocationEdit.szIPStart, NAME_FIELD_SIZE, szIPStart);
+    StringCchCopyA(LocationEdit.szIPFinish, NAME_FIELD_SIZE, szIPFinish);
+    StringCchCopyA(LocationEdit.szPrinterName, NAME_FIELD_SIZE, szPrinter);
+    EndDialog(hDlg, 0);
+    return TRUE;
+}
+
+static void FillAutoRange(HWND hDlg)
+{
+    char szIPStart[NAME_FIELD_SIZE];
+    char szIPFinish[NAME_FIELD_SIZE];
+
+    /* The address seen at opening; the host is not asked again. */
+    ComposeAutoRange((uint32_t)ipCurrent, szIPStart, szIPFinish, NAME_FIELD_SIZE);
+    SetDlgItemTextA(hDlg, IDC_IPSTART, szIPStart);
+    SetDlgItemTextA(hDlg, IDC_IPFINISH, szIPFinish);
+}
+
+static void FillNoNetwork(HWND hDlg)
+{
+    SetDlgItemTextA(hDlg, IDC_IPSTART, NO_NETWORK_START);
+    SetDlgItemTextA(hDlg, IDC_IPFINISH, NO_NETWORK_FINISH);
+    SetDlgItemTextA(hDlg, IDC_LOCATIONNAME, NO_NETWORK_NAME);
+}
+
+INT_PTR CALLBACK LocationDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    (void)lParam;
+    switch (uMsg) {
+    case WM_INITDIALOG:
+        InitLocationControls(hDlg);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            return ConfirmLocation(hDlg);
+        case IDCANCEL:
+            EndDialog(hDlg, 0);
+            return TRUE;
+        case IDC_AUTORANGE:
+            FillAutoRange(hDlg);
+            break;
+        case IDC_NONETWORK:
+            FillNoNetwork(hDlg);
+            break;
+        default:
+            break;
+        }
+        break;
+    default:
+        break;
+    }
+    return FALSE;
+}
