@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include "../app/textsafe.h"
 #include "../locations/locations.h"
+#include "../locations/settingslogic.h"
 #include "../res/resource.h"
 #include "dialoglogic.h"
 #include "dialogs.h"

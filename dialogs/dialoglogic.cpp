@@ -79,8 +79,3 @@ int IsUsableRowCount(int iCount)
     /* Any negative count is as unusable as the -1 of a failed request. */
     return iCount >= 0 && iCount <= MAX_LOCATIONS;
 }
-
-int CapLocationCount(int iCount)
-{
-    return iCount > MAX_LOCATIONS ? MAX_LOCATIONS : iCount;
-}

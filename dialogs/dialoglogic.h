@@ -49,7 +49,4 @@ int CanInsertLocationRow(int iRows);
 /* A row count that OK may copy into the ten location records. */
 int IsUsableRowCount(int iCount);
 
-/* Locations the list is filled with: never more than the ten records. */
-int CapLocationCount(int iCount);
-
 #endif

@@ -4,6 +4,7 @@
 #include "../app/state.h"
 #include "../printers/printers.h"
 #include "locations.h"
+#include "settingslogic.h"
 
 int FindPrinterRow(const char *pszName)
 {
@@ -31,9 +32,7 @@ void ApplyLocation(void)
 
     /* Every location of this name switches in turn, so the last one whose
        printer is known decides. */
-    iCount = AutoSettings.iAutoPrinterCount;
-    if (iCount > MAX_LOCATIONS)
-        iCount = MAX_LOCATIONS;
+    iCount = CapLocationCount(AutoSettings.iAutoPrinterCount);
     for (i = 0; i < iCount; i++) {
         if (strcmp(AutoSettings.locations[i].szLocationName, szCurrentLocation) != 0)
             continue;

@@ -4,6 +4,7 @@
 #include "../app/state.h"
 #include "locations.h"
 #include "rangelogic.h"
+#include "settingslogic.h"
 
 /* inet_addr's answer in host order; text it rejects gives 255.255.255.255. */
 static uint32_t ParseBound(const char *pszAddress)
@@ -37,9 +38,7 @@ void DetectLocation(void)
     if (pHost == NULL)
         return;
 
-    iCount = AutoSettings.iAutoPrinterCount;
-    if (iCount > MAX_LOCATIONS)
-        iCount = MAX_LOCATIONS;
+    iCount = CapLocationCount(AutoSettings.iAutoPrinterCount);
     for (i = 0; i < iCount; i++) {
         auStart[i] = ParseBound(AutoSettings.locations[i].szIPStart);
         auEnd[i] = ParseBound(AutoSettings.locations[i].szIPFinish);

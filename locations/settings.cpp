@@ -130,11 +130,9 @@ void SaveSettings(void)
 
     /* The stored count always equals the subkeys written, or the next load
        would disregard the whole list. */
-    iCount = AutoSettings.iAutoPrinterCount;
+    iCount = CapLocationCount(AutoSettings.iAutoPrinterCount);
     if (iCount < 0)
         iCount = 0;
-    if (iCount > MAX_LOCATIONS)
-        iCount = MAX_LOCATIONS;
 
     if (RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, (LPSTR) "", REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, NULL, &hKey, &dwDisposition) != ERROR_SUCCESS)

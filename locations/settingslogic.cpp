@@ -11,6 +11,11 @@ int CountInEffect(int iStoredCount, unsigned long cSubKeys)
     return iStoredCount > MAX_LOCATIONS ? MAX_LOCATIONS : iStoredCount;
 }
 
+int CapLocationCount(int iCount)
+{
+    return iCount > MAX_LOCATIONS ? MAX_LOCATIONS : iCount;
+}
+
 unsigned long SubKeysToRead(unsigned long cSubKeys)
 {
     return cSubKeys > MAX_LOCATIONS ? MAX_LOCATIONS : cSubKeys;

@@ -10,6 +10,10 @@
    of location subkeys disagree; at most ten when they agree. */
 int CountInEffect(int iStoredCount, unsigned long cSubKeys);
 
+/* Locations any walk of the list may visit: never more than the ten
+   records; a negative count is left for the walk's loop to skip. */
+int CapLocationCount(int iCount);
+
 /* Location subkeys a load reads: the subkeys present, but never past the ten
    records there are. */
 unsigned long SubKeysToRead(unsigned long cSubKeys);

@@ -7,6 +7,7 @@
 
 #include "app/records.h"
 #include "dialogs/dialoglogic.h"
+#include "locations/settingslogic.h"
 
 namespace {
 

@@ -2,7 +2,6 @@
 #include "inprocess.h"
 
 #include <commctrl.h>
-#include <cstring>
 
 #include "app/mainwnd.h"
 
@@ -114,13 +113,4 @@ std::vector<RecordedMessage> InProcessTest::Received(UINT uMsg)
 void InProcessTest::ClearMessages()
 {
     g_messages.clear();
-}
-
-int TableRowOf(const char *pszName)
-{
-    for (int i = 0; i < iPrinterCount; i++) {
-        if (strcmp(PrinterTable[i], pszName) == 0)
-            return i;
-    }
-    return -1;
 }

@@ -40,7 +40,4 @@ public:
     static std::function<void(HMENU)> onMenuPopup;
 };
 
-// Row index of a printer in the table, or -1.
-int TableRowOf(const char *pszName);
-
 #endif

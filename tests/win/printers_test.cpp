@@ -5,6 +5,7 @@
 #include <string>
 
 #include "inprocess.h"
+#include "locations/locations.h"
 #include "printers/printers.h"
 #include "testsupport.h"
 
@@ -114,7 +115,7 @@ protected:
         InProcessTest::SetUp();
         WriteDeviceEntry("Alpha,wineps.drv,CUPS:Alpha");
         StartMainWindow();
-        ASSERT_GE(TableRowOf("Beta"), 0);
+        ASSERT_GE(FindPrinterRow("Beta"), 0);
         ClearMessages();
     }
     void TearDown() override
@@ -135,7 +136,7 @@ protected:
 TEST_F(Switching, NtFiveClassSetsTheDefaultBroadcastsAndRestoresTheIconLater)
 {
     iPlatform = 3;
-    SwitchDefaultPrinter(TableRowOf("Beta"));
+    SwitchDefaultPrinter(FindPrinterRow("Beta"));
     EXPECT_EQ(ReadDeviceEntry().substr(0, 5), "Beta,");
     EXPECT_GE(Broadcasts(), 1u);
     EXPECT_EQ(Restores(), 0u) << "the idle icon came back at once";
@@ -152,7 +153,7 @@ TEST_F(Switching, TheIconShowsTheSwitchedPictureUntilTheRestoreTimerFires)
     int idle = GreenPixelsOfIcon(hIcon);
     ASSERT_GE(idle, 0);
 
-    SwitchDefaultPrinter(TableRowOf("Beta"));
+    SwitchDefaultPrinter(FindPrinterRow("Beta"));
     // This thread pumps no messages here, so the restore timer cannot fire yet.
     DWORD start = GetTickCount();
     int green = 0;
@@ -168,7 +169,7 @@ TEST_F(Switching, TheIconShowsTheSwitchedPictureUntilTheRestoreTimerFires)
 TEST_F(Switching, NtFourClassWritesTheSpoolersNameDriverAndPort)
 {
     iPlatform = 2;
-    SwitchDefaultPrinter(TableRowOf("Gamma"));
+    SwitchDefaultPrinter(FindPrinterRow("Gamma"));
     EXPECT_EQ(ReadDeviceEntry(), ExpectedDeviceEntry("Gamma"));
     char szName[256];
     GetDefaultPrinterName(szName, 255);
@@ -182,7 +183,7 @@ TEST_F(Switching, NineXClassWritesTheAttributeAndRunsTheTailEvenWhereItIsIgnored
 {
     iPlatform = 1;
     std::string before = ReadDeviceEntry();
-    SwitchDefaultPrinter(TableRowOf("Beta"));
+    SwitchDefaultPrinter(FindPrinterRow("Beta"));
     // Wine keeps its default for this method; the switch still announces itself.
     EXPECT_EQ(ReadDeviceEntry(), before);
     EXPECT_GE(Broadcasts(), 1u);
@@ -208,10 +209,10 @@ TEST_F(Switching, APrinterThatNoLongerExistsChangesNothingOnAnyClass)
 TEST_F(Switching, TheCurrentDefaultIsSwitchedToAgainWithBroadcastAndIcon)
 {
     iPlatform = 3;
-    SwitchDefaultPrinter(TableRowOf("Beta"));
+    SwitchDefaultPrinter(FindPrinterRow("Beta"));
     Pump(1200);
     ClearMessages();
-    SwitchDefaultPrinter(TableRowOf("Beta"));
+    SwitchDefaultPrinter(FindPrinterRow("Beta"));
     EXPECT_GE(Broadcasts(), 1u);
     Pump(1200);
     EXPECT_EQ(Restores(), 1u);
@@ -220,10 +221,10 @@ TEST_F(Switching, TheCurrentDefaultIsSwitchedToAgainWithBroadcastAndIcon)
 TEST_F(Switching, TwoSwitchesWithinTheDelayLeaveOneRestoreAfterTheSecond)
 {
     iPlatform = 3;
-    SwitchDefaultPrinter(TableRowOf("Beta"));
+    SwitchDefaultPrinter(FindPrinterRow("Beta"));
     Pump(300);
     DWORD second = GetTickCount();
-    SwitchDefaultPrinter(TableRowOf("Gamma"));
+    SwitchDefaultPrinter(FindPrinterRow("Gamma"));
     Pump(2000);
     std::vector<RecordedMessage> timers = Received(WM_TIMER);
     ASSERT_EQ(Restores(), 1u);
@@ -234,7 +235,7 @@ TEST_F(Switching, TwoSwitchesWithinTheDelayLeaveOneRestoreAfterTheSecond)
 TEST_F(Switching, ASwitchOnAnotherThreadStillRestoresTheIdleIcon)
 {
     iPlatform = 3;
-    HANDLE worker = CreateThread(NULL, 0, SwitchOnThread, (LPVOID)(INT_PTR)TableRowOf("Gamma"), 0, NULL);
+    HANDLE worker = CreateThread(NULL, 0, SwitchOnThread, (LPVOID)(INT_PTR)FindPrinterRow("Gamma"), 0, NULL);
     ASSERT_NE(worker, (HANDLE)NULL);
     // The worker waits for its broadcast to be answered by this thread.
     while (WaitForSingleObject(worker, 0) != WAIT_OBJECT_0)
@@ -259,7 +260,7 @@ TEST_F(Switching, CommandsForRowsOutsideTheTableAreRefused)
     EXPECT_EQ(ReadDeviceEntry(), before);
     EXPECT_EQ(Broadcasts(), 0u);
 
-    SendMessageA(hMainWnd, WM_COMMAND, (WPARAM)TableRowOf("Beta"), 0);
+    SendMessageA(hMainWnd, WM_COMMAND, (WPARAM)FindPrinterRow("Beta"), 0);
     EXPECT_EQ(ReadDeviceEntry().substr(0, 5), "Beta,");
 }
 
