@@ -1,6 +1,6 @@
 /* Entry point: registers the window class, creates the hidden main window and
    runs the message loop until the program is told to exit. */
-#include "state.h"
+#include "../core/state.h"
 #include <commctrl.h>
 #include "mainwnd.h"
 

@@ -1,8 +1,8 @@
 /* The hidden main window. Every event reaches the program here, on the main
    thread, and each message is handed to one operation in a fixed order. */
-#include "state.h"
+#include "../core/state.h"
 #include "mainwnd.h"
-#include "tray.h"
+#include "../tray/tray.h"
 #include "traymenu.h"
 #include "../dialogs/dialogs.h"
 #include "../res/resource.h"

@@ -1,6 +1,6 @@
 /* The tray icon's popup menu and double-click action. */
 #include <string.h>
-#include "state.h"
+#include "../core/state.h"
 #include "traymenu.h"
 #include "../dialogs/dialogs.h"
 #include "../printers/printers.h"

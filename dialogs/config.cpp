@@ -2,9 +2,9 @@
    Delete change only the list's rows, and nothing reaches AutoSettings until
    OK. Cancel, Escape and the close box drop every change. At most one
    configuration dialog is open at a time, so no two ever share the list. */
-#include "../app/state.h"
+#include "../core/state.h"
 #include <commctrl.h>
-#include "../app/textsafe.h"
+#include "../core/textsafe.h"
 #include "../locations/locations.h"
 #include "../locations/settingslogic.h"
 #include "../res/resource.h"

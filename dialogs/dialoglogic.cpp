@@ -1,13 +1,13 @@
 /* Decisions of the configuration and location dialogs over plain data. */
 #include <string.h>
-#include "../app/textsafe.h"
+#include "../core/textsafe.h"
 #ifdef _WIN32
 #include <winsock2.h>
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #endif
-#include "../app/records.h"
+#include "../core/records.h"
 #include "dialoglogic.h"
 
 #ifndef INADDR_NONE

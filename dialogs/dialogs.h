@@ -3,7 +3,7 @@
 #define QUORVEL_DIALOGS_H
 
 #include <windows.h>
-#include "../app/records.h"
+#include "../core/records.h"
 
 /* What the About dialog's web button opens. */
 #define WEB_ADDRESS "http://quorvel.example.org/"

@@ -1,8 +1,8 @@
 /* The location dialog: one location's name, address range and printer. It
    takes the row from LocationEdit and gives it back there only after its
    checks pass; Cancel leaves LocationEdit as it was. */
-#include "../app/state.h"
-#include "../app/textsafe.h"
+#include "../core/state.h"
+#include "../core/textsafe.h"
 #include "../locations/locations.h"
 #include "../res/resource.h"
 #include "dialoglogic.h"

@@ -1,7 +1,7 @@
 /* Location rules: the current location's printer, or the no-match printer,
    becomes the default. Printers are found by exact name in the table. */
 #include <string.h>
-#include "../app/state.h"
+#include "../core/state.h"
 #include "../printers/printers.h"
 #include "locations.h"
 #include "settingslogic.h"

@@ -1,7 +1,7 @@
 /* Location detection: which configured location holds one of the host's own
    IPv4 addresses. Any failure leaves "No match". */
-#include "../app/textsafe.h"
-#include "../app/state.h"
+#include "../core/textsafe.h"
+#include "../core/state.h"
 #include "locations.h"
 #include "rangelogic.h"
 #include "settingslogic.h"

@@ -2,8 +2,8 @@
    five values in the settings key and one numbered subkey per location. Only
    this file calls the registry. Failures are silent: a load falls back to
    what the record already holds, a save writes what it can. */
-#include "../app/textsafe.h"
-#include "../app/state.h"
+#include "../core/textsafe.h"
+#include "../core/state.h"
 #include "locations.h"
 #include "settingslogic.h"
 

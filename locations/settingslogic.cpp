@@ -1,5 +1,5 @@
 /* Checks on stored settings. */
-#include "../app/records.h"
+#include "../core/records.h"
 #include "settingslogic.h"
 
 int CountInEffect(int iStoredCount, unsigned long cSubKeys)

@@ -1,6 +1,6 @@
 /* The address watch: Windows Sockets reports each change of the local address
    list as one MSG_ADDRESS_CHANGED, after which the watch is armed again. */
-#include "../app/state.h"
+#include "../core/state.h"
 #include "locations.h"
 
 #ifndef SIO_ADDRESS_LIST_CHANGE

@@ -4,7 +4,8 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <process.h>
-#include "../app/state.h"
+#include "../core/state.h"
+/* Against the layers on purpose: the first listing applies the location rules. */
 #include "../locations/locations.h"
 #include "printerlogic.h"
 #include "printers.h"

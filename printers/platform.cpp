@@ -1,5 +1,5 @@
 /* Platform class and the current default printer's name. */
-#include "../app/textsafe.h"
+#include "../core/textsafe.h"
 #include "printerlogic.h"
 #include "printers.h"
 

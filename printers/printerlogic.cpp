@@ -1,5 +1,5 @@
 /* Printer decisions over plain data. */
-#include "../app/textsafe.h"
+#include "../core/textsafe.h"
 #include "printerlogic.h"
 
 int ClassifyPlatform(unsigned long dwPlatformId, unsigned long dwMajorVersion)

@@ -4,7 +4,7 @@
 #define QUORVEL_PRINTERLOGIC_H
 
 #include <stddef.h>
-#include "../app/records.h"
+#include "../core/records.h"
 
 /* Platform identifier of the 9x family, as GetVersionEx reports it. */
 #define PLATFORM_ID_WIN9X 1

@@ -1,9 +1,9 @@
 /* Making a printer the system default, by the method the platform offers:
    the 9x spooler's default attribute, the NT 4 profile entry, or
    SetDefaultPrinter from NT 5 on. */
-#include "../app/textsafe.h"
-#include "../app/state.h"
-#include "../app/tray.h"
+#include "../core/textsafe.h"
+#include "../core/state.h"
+#include "../tray/tray.h"
 #include "printerlogic.h"
 #include "printers.h"
 

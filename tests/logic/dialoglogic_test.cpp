@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/records.h"
+#include "core/records.h"
 #include "dialogs/dialoglogic.h"
 #include "locations/settingslogic.h"
 

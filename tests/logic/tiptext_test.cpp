@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/tiptext.h"
+#include "tray/tiptext.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/state.h"
+#include "core/state.h"
 
 struct RecordedMessage {
     UINT uMsg;

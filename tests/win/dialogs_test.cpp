@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
+#include "core/state.h"
 #include <commctrl.h>
 #include "dialogdriver.h"
 #include "dialogs/dialogs.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "locations/locations.h"
 #include "testsupport.h"
 

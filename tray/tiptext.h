@@ -3,7 +3,7 @@
 #define QUORVEL_TIPTEXT_H
 
 #include <stddef.h>
-#include "records.h"
+#include "../core/records.h"
 
 /* Longest combination: a 254-character name, " (", a 255-character location,
    ")" and the NUL. */

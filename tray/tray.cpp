@@ -1,8 +1,8 @@
 /* The notification-area icon and its tip. Every call uses the first layout of
    NOTIFYICONDATA (88 bytes), which every shell since the first accepts. */
-#include "textsafe.h"
+#include "../core/textsafe.h"
 #include <shellapi.h>
-#include "state.h"
+#include "../core/state.h"
 #include "tiptext.h"
 #include "tray.h"
 #include "../res/resource.h"

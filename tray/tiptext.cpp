@@ -1,5 +1,5 @@
 /* Tray tip composition. */
-#include "textsafe.h"
+#include "../core/textsafe.h"
 #include "tiptext.h"
 
 void ComposeTrayTip(const char *pszPrinter, int bSetByIP, const char *pszLocation,
