@@ -16,6 +16,8 @@ PACKAGES=(
     cups cups-client cups-bsd                       # private print server
     googletest cmake make g++ python3               # unit tests, build
     iproute2                                        # network namespaces
+    nsis wixl osslsigncode zip                      # packages: setup, MSI, signing, zip
+    clang libclang-rt-14-dev cppcheck clang-tidy    # fuzzing, second compiler, analysis
 )
 
 export DEBIAN_FRONTEND=noninteractive
