@@ -30,20 +30,34 @@ else
     NEED_UPDATE=0
 fi
 
-missing=()
-for p in "${PACKAGES[@]}"; do
-    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-    if [ "$status" != "install ok installed" ]; then
-        missing+=("$p")
+# install_missing PACKAGE...: installs those not yet installed.
+install_missing() {
+    local p status missing=()
+    for p in "$@"; do
+        status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+        if [ "$status" != "install ok installed" ]; then
+            missing+=("$p")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ] && [ "$NEED_UPDATE" -eq 0 ]; then
+        return 0
     fi
-done
+    echo "install-deps.sh: installing ${missing[*]}"
+    if [ "$UPDATED" -eq 0 ]; then
+        apt-get update
+        UPDATED=1
+        NEED_UPDATE=0
+    fi
+    apt-get install -y "${missing[@]}"
+}
+UPDATED=0
 
-if [ ${#missing[@]} -eq 0 ] && [ "$NEED_UPDATE" -eq 0 ]; then
-    echo "install-deps.sh: all packages present"
-    exit 0
+install_missing "${PACKAGES[@]}"
+
+# A host whose kernel cannot run 32-bit code runs the Windows tests as
+# 64-bit twins under Wine's 64-bit loader (tests/fixture/wine-arch.sh).
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "install-deps.sh: this host cannot run 32-bit code; adding 64-bit Wine and compilers"
+    install_missing wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
 fi
-
-echo "install-deps.sh: installing ${missing[*]}"
-apt-get update
-apt-get install -y "${missing[@]}"
-echo "install-deps.sh: done"
+echo "install-deps.sh: all packages present"

@@ -35,5 +35,10 @@ if [ -z "${DISPLAY:-}" ]; then
     echo "  See it:  import -display $DISPLAY -window root quorvel.png"
     echo "  Use it:  DISPLAY=$DISPLAY xdotool mousemove 12 32 click 3   (opens the tray menu)"
 fi
+# shellcheck source-path=SCRIPTDIR/..
+. tests/fixture/wine-arch.sh
+if [ "$QUORVEL_WINE_ARCH" = win64 ]; then
+    echo "This host cannot run 32-bit code: running the 64-bit build of the same sources."
+fi
 echo "Quorvel runs in the notification area. Stop it with its menu's Exit, or Ctrl+C here."
-wine build/Quorvel.exe
+wine "$QUORVEL_WIN_BUILD/Quorvel.exe"

@@ -12,7 +12,15 @@ scripts/build.sh
 echo "== logic tests (native, sanitizers)"
 ctest --test-dir build-native --output-on-failure
 
-echo "== Windows tests (under Wine)"
+# shellcheck source-path=SCRIPTDIR/..
+. tests/fixture/wine-arch.sh
+if [ "$QUORVEL_WINE_ARCH" = win64 ]; then
+    echo "== checks of the 32-bit program file (this host cannot run 32-bit code)"
+    ctest --test-dir build -L host --output-on-failure
+    echo "== Windows tests (64-bit twins under Wine's 64-bit loader)"
+else
+    echo "== Windows tests (under Wine)"
+fi
 export QUORVEL_ARTIFACTS="$PWD/artifacts"
 rm -rf "$QUORVEL_ARTIFACTS"
 mkdir -p "$QUORVEL_ARTIFACTS"
@@ -20,5 +28,5 @@ mkdir -p "$QUORVEL_ARTIFACTS"
 # artefact folder must be writable from the session.
 chmod 0777 "$QUORVEL_ARTIFACTS"
 QUORVEL_FIXTURE_QUIET=1 tests/fixture/session.sh \
-    ctest --test-dir build --output-on-failure --timeout 300 "$@"
+    ctest --test-dir "$QUORVEL_WIN_BUILD" --output-on-failure --timeout 300 "$@"
 echo "Artefacts: $QUORVEL_ARTIFACTS"

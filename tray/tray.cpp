@@ -9,7 +9,9 @@
 
 #define TRAY_ICON_ID 1
 
+#ifndef _WIN64
 static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "first NOTIFYICONDATA layout is 88 bytes");
+#endif
 
 static void PrepareIconRecord(NOTIFYICONDATAA *pnid, HWND hwnd, UINT uFlags)
 {
