@@ -1,19 +1,5 @@
-# Cross-build for 32-bit Windows with mingw-w64. The posix thread model is the
-# one GoogleTest builds with; everything links statically, so the program
-# imports only Windows' own DLLs.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-build for 32-bit Windows with mingw-w64: the program as shipped.
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(CMAKE_SYSTEM_VERSION 4.0)
-
 set(TOOLCHAIN_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# CTest runs the Windows test programs under Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
