@@ -16,7 +16,7 @@ ctest --test-dir build-native --output-on-failure
 . tests/fixture/wine-arch.sh
 if [ "$QUORVEL_WINE_ARCH" = win64 ]; then
     echo "== checks of the 32-bit program file (this host cannot run 32-bit code)"
-    ctest --test-dir build -L host --output-on-failure
+    tests/check-executable.sh build/Quorvel.exe
     echo "== Windows tests (64-bit twins under Wine's 64-bit loader)"
 else
     echo "== Windows tests (under Wine)"
