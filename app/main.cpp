@@ -8,15 +8,17 @@
    type keeps the cast to the real signature well-defined for every compiler. */
 typedef void (*GENERICPROC)(void);
 
+/* The library stays loaded for the life of the process: its printer command
+   may be called at any double-click. */
+static HMODULE hShellLibrary;
+
 static void LookUpPrinterCommand(void)
 {
-    HMODULE hShell = LoadLibraryA("Shell32.DLL");
-
-    /* The library stays loaded for the life of the process. */
-    if (hShell == NULL)
+    hShellLibrary = LoadLibraryA("Shell32.DLL");
+    if (hShellLibrary == NULL)
         return;
     pfnInvokePrinterCommand = (INVOKEPRINTERCOMMANDPROC)(GENERICPROC)GetProcAddress(
-        hShell, "SHInvokePrinterCommandA");
+        hShellLibrary, "SHInvokePrinterCommandA");
     if (pfnInvokePrinterCommand != NULL)
         bShellPrinterCommand = 1;
 }

@@ -12,6 +12,11 @@ scripts/build.sh
 echo "== logic tests (native, sanitizers)"
 ctest --test-dir build-native --output-on-failure
 
+echo "== fuzzing the window-free logic (libFuzzer, 15 s a target)"
+scripts/fuzz.sh 15
+echo "== static analysis, layers and the clang build"
+scripts/lint.sh
+
 # shellcheck source-path=SCRIPTDIR/..
 . tests/fixture/wine-arch.sh
 if [ "$QUORVEL_WINE_ARCH" = win64 ]; then
