@@ -60,10 +60,23 @@ bool KeyExists(const std::string &path)
 
 void SetRaw(const std::string &subkey, const char *name, DWORD type, const std::string &data)
 {
+    // One level at a time: Wine's ANSI registry calls take paths of at most
+    // 260 characters, and subkey names may be 255 long.
     HKEY h;
-    std::string path = subkey.empty() ? kKey : std::string(kKey) + "\\" + subkey;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &h,
-                              NULL), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &h, NULL),
+              ERROR_SUCCESS);
+    for (size_t at = 0; at < subkey.size();) {
+        size_t end = subkey.find('\\', at);
+        if (end == std::string::npos)
+            end = subkey.size();
+        HKEY hChild;
+        LONG result = RegCreateKeyExA(h, subkey.substr(at, end - at).c_str(), 0, NULL, 0,
+                                      KEY_ALL_ACCESS, NULL, &hChild, NULL);
+        RegCloseKey(h);
+        ASSERT_EQ(result, ERROR_SUCCESS) << subkey;
+        h = hChild;
+        at = end + 1;
+    }
     RegSetValueExA(h, name, 0, type, (const BYTE *)data.data(), (DWORD)data.size());
     RegCloseKey(h);
 }
@@ -176,6 +189,28 @@ TEST_F(SettingsStore, AShorterListAndForeignSubkeysLeaveNothingStale)
     SaveSettings();
     EXPECT_TRUE(SubKeys().empty());
     EXPECT_EQ(ReadValue("", "iAutoPrinterCount").data, Dword(0));
+}
+
+TEST_F(SettingsStore, SubkeysWithTheLongestNamesTheRegistryAllowsAreDeletedToo)
+{
+    // Subkeys "0", "1" and one named with 255 characters (with such a subkey
+    // of its own) under a count of 3: the list loads, and a save must leave
+    // exactly its own three subkeys, or the next start drops the list.
+    const std::string longName(255, 'k');
+    SetNumber("", "iAutoPrinterCount", 3);
+    StoreLocation(0, "Office", "Alpha", "10.0.0.1", "10.0.0.9");
+    StoreLocation(1, "Home", "Beta", "10.0.1.1", "10.0.1.9");
+    SetText(longName + "\\" + longName, "x", "y");
+    ASSERT_EQ(SubKeys().size(), 3u);
+    LoadSettings();
+    ASSERT_EQ(AutoSettings.iAutoPrinterCount, 3);
+
+    SaveSettings();
+    EXPECT_EQ(SubKeys(), (std::vector<std::string>{"0", "1", "2"}));
+    ZeroMemory(&AutoSettings, sizeof(AutoSettings));
+    LoadSettings();
+    EXPECT_EQ(AutoSettings.iAutoPrinterCount, 3);
+    EXPECT_STREQ(AutoSettings.locations[1].szLocationName, "Home");
 }
 
 TEST_F(SettingsStore, HandEditedListsLoadAsFarAsTheyAgree)
