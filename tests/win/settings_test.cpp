@@ -60,23 +60,9 @@ bool KeyExists(const std::string &path)
 
 void SetRaw(const std::string &subkey, const char *name, DWORD type, const std::string &data)
 {
-    // One level at a time: Wine's ANSI registry calls take paths of at most
-    // 260 characters, and subkey names may be 255 long.
-    HKEY h;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &h, NULL),
-              ERROR_SUCCESS);
-    for (size_t at = 0; at < subkey.size();) {
-        size_t end = subkey.find('\\', at);
-        if (end == std::string::npos)
-            end = subkey.size();
-        HKEY hChild;
-        LONG result = RegCreateKeyExA(h, subkey.substr(at, end - at).c_str(), 0, NULL, 0,
-                                      KEY_ALL_ACCESS, NULL, &hChild, NULL);
-        RegCloseKey(h);
-        ASSERT_EQ(result, ERROR_SUCCESS) << subkey;
-        h = hChild;
-        at = end + 1;
-    }
+    std::string path = subkey.empty() ? kKey : std::string(kKey) + "\\" + subkey;
+    HKEY h = CreateRegistryPath(HKEY_CURRENT_USER, path);
+    ASSERT_NE(h, (HKEY)NULL) << subkey;
     RegSetValueExA(h, name, 0, type, (const BYTE *)data.data(), (DWORD)data.size());
     RegCloseKey(h);
 }
