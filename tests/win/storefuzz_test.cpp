@@ -272,16 +272,22 @@ void ExpectWellFormed(const std::string &context)
 
 // Opens the configuration dialog of the running program, checks the store is
 // still as it was, and confirms the dialog with a click on OK.
-void ConfirmConfiguration(const QuorvelProcess &q, const std::string &before, const char *round)
+bool ConfirmConfiguration(const QuorvelProcess &q, const std::string &before, const char *round)
 {
     PostMessageA(q.Window(), WM_COMMAND, IDM_CONFIG, 0);
     HWND hDlg = NULL;
-    ASSERT_TRUE(WaitFor([&] { return (hDlg = FindDialogOfProcess(q.ProcessId(), kConfigTitle)) != NULL; },
-                        10000)) << round << ": the configuration dialog did not open";
+    if (!WaitFor([&] { return (hDlg = FindDialogOfProcess(q.ProcessId(), kConfigTitle)) != NULL; },
+                 10000)) {
+        ADD_FAILURE() << round << ": the configuration dialog did not open";
+        return false;
+    }
     EXPECT_TRUE(SameStore(before, DumpStore())) << round << ": starting wrote to the store";
-    ASSERT_TRUE(ClickWindow(GetDlgItem(hDlg, IDOK)));
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(hDlg); }, 10000)) << round << ": OK did not close it";
+    if (!ClickWindow(GetDlgItem(hDlg, IDOK)) || !WaitFor([&] { return !IsWindow(hDlg); }, 10000)) {
+        ADD_FAILURE() << round << ": OK did not close the dialog";
+        return false;
+    }
     EXPECT_TRUE(Answers(q.Window())) << round << ": the program stopped answering";
+    return true;
 }
 
 void CheckStore(uint64_t seed)
@@ -297,7 +303,8 @@ void CheckStore(uint64_t seed)
         ASSERT_TRUE(q.Start()) << round << ": no main window";
         ASSERT_TRUE(Answers(q.Window())) << round << ": the program does not answer";
         std::string expected = store;
-        ConfirmConfiguration(q, expected, round);
+        if (!ConfirmConfiguration(q, expected, round))
+            return;
         store = DumpStore();
         ExpectWellFormed(round);
         if (round[0] == 's') {
