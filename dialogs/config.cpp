@@ -4,6 +4,7 @@
    configuration dialog is open at a time, so no two ever share the list. */
 #include "../core/state.h"
 #include <commctrl.h>
+#include <string.h>
 #include "../core/textsafe.h"
 #include "../locations/locations.h"
 #include "../locations/settingslogic.h"
@@ -161,6 +162,36 @@ BOOL AddLocationRow(HWND hList, const LocationRecord *pRecord)
     return TRUE;
 }
 
+/* Rows whose names the list cannot tell apart (it may compare them with or
+   without case) take their stored order among themselves. The list places
+   such rows by its own rule, which may reverse them at every filling, and
+   confirming the dialog unchanged would then reorder the stored list. */
+static void KeepStoredOrderOfEqualNames(HWND hList, const AutoSettingsRecord *pSettings)
+{
+    BOOL abTaken[MAX_LOCATIONS];
+    char szName[NAME_FIELD_SIZE];
+    int iRows = CountRows(hList);
+    int iRow, i;
+
+    ZeroMemory(abTaken, sizeof(abTaken));
+    for (iRow = 0; iRow < iRows; iRow++) {
+        ReadRowCell(hList, iRow, 0, szName);
+        /* The first record not yet shown whose name is this row's. */
+        for (i = 0; i < pSettings->iAutoPrinterCount && i < MAX_LOCATIONS; i++) {
+            const LocationRecord *pRecord = &pSettings->locations[i];
+            if (abTaken[i] || lstrcmpiA(pRecord->szLocationName, szName) != 0)
+                continue;
+            abTaken[i] = TRUE;
+            if (strcmp(pRecord->szLocationName, szName) != 0)
+                SetRowCell(hList, iRow, 0, pRecord->szLocationName);
+            SetRowCell(hList, iRow, 1, pRecord->szPrinterName);
+            SetRowCell(hList, iRow, 2, pRecord->szIPStart);
+            SetRowCell(hList, iRow, 3, pRecord->szIPFinish);
+            break;
+        }
+    }
+}
+
 void FillLocationList(HWND hList, AutoSettingsRecord *pSettings)
 {
     int i;
@@ -173,6 +204,7 @@ void FillLocationList(HWND hList, AutoSettingsRecord *pSettings)
     pSettings->iAutoPrinterCount = CapLocationCount(pSettings->iAutoPrinterCount);
     for (i = 0; i < pSettings->iAutoPrinterCount; i++)
         AddLocationRow(hList, &pSettings->locations[i]);
+    KeepStoredOrderOfEqualNames(hList, pSettings);
 }
 
 BOOL ReadLocationList(HWND hList, AutoSettingsRecord *pSettings)

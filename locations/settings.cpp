@@ -39,6 +39,12 @@ static void ReadText(HKEY hKey, const char *pszName, char *pszField)
     }
 }
 
+/* Room for the longest key name the registry allows, 255 characters (which an
+   ANSI text in a double-byte code page may spell in two bytes each), and its
+   NUL. A name that did not fit would end a walk early and leave stale
+   subkeys under the new count. */
+#define KEY_NAME_SIZE (2 * 255 + 1)
+
 static void FormatLocationKey(char *pszPath, size_t cchPath, int i)
 {
     StringCchPrintfA(pszPath, cchPath, "%s\\%i", SETTINGS_KEY, i);
@@ -106,7 +112,7 @@ static void WriteText(HKEY hKey, const char *pszName, const char *pszText)
 static BOOL DeleteKeyTree(HKEY hParent, const char *pszName)
 {
     HKEY hKey;
-    char szChild[NAME_FIELD_SIZE];
+    char szChild[KEY_NAME_SIZE];
     DWORD iIndex = 0;
 
     if (RegDeleteKeyA(hParent, pszName) == ERROR_SUCCESS)
@@ -125,7 +131,7 @@ void SaveSettings(void)
 {
     HKEY hKey;
     DWORD dwDisposition, iIndex = 0;
-    char szName[NAME_FIELD_SIZE];
+    char szName[KEY_NAME_SIZE];
     int i, iCount;
 
     /* The stored count always equals the subkeys written, or the next load

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <shellapi.h>
+
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -268,6 +271,90 @@ void DeleteRegistryTree(HKEY hParent, const std::string &path)
     RegDeleteKeyA(hParent, path.c_str());
 }
 
+HKEY CreateRegistryPath(HKEY hRoot, const std::string &path)
+{
+    HKEY h = hRoot;
+    for (size_t at = 0; at <= path.size();) {
+        size_t end = path.find('\\', at);
+        if (end == std::string::npos)
+            end = path.size();
+        HKEY hChild = NULL;
+        LONG result = RegCreateKeyExA(h, path.substr(at, end - at).c_str(), 0, NULL, 0,
+                                      KEY_ALL_ACCESS, NULL, &hChild, NULL);
+        if (h != hRoot)
+            RegCloseKey(h);
+        if (result != ERROR_SUCCESS)
+            return NULL;
+        h = hChild;
+        at = end + 1;
+    }
+    return h;
+}
+
+namespace {
+
+void DumpKey(HKEY hKey, const std::string &path, std::string *out)
+{
+    *out += "[" + path + "]\n";
+    DWORD maxName = 0, maxData = 0;
+    RegQueryInfoKeyA(hKey, NULL, NULL, NULL, NULL, NULL, NULL, NULL, &maxName, &maxData, NULL, NULL);
+    std::vector<std::string> lines;
+    std::vector<char> name(2 * maxName + 2);
+    std::vector<BYTE> data(2 * maxData + 2);
+    for (DWORD i = 0;; i++) {
+        DWORD cchName = (DWORD)name.size(), cbData = (DWORD)data.size(), type = 0;
+        LONG result = RegEnumValueA(hKey, i, name.data(), &cchName, NULL, &type, data.data(), &cbData);
+        if (result == ERROR_MORE_DATA) {
+            name.resize(name.size() * 2);
+            data.resize(data.size() * 2 + cbData);
+            i--;
+            continue;
+        }
+        if (result != ERROR_SUCCESS)
+            break;
+        char head[64];
+        snprintf(head, sizeof(head), "\" type %lu, %lu bytes:", type, cbData);
+        std::string line = "\"" + std::string(name.data(), cchName) + head;
+        for (DWORD b = 0; b < cbData; b++) {
+            char hex[4];
+            snprintf(hex, sizeof(hex), " %02x", data[b]);
+            line += hex;
+        }
+        lines.push_back(line + "\n");
+    }
+    std::sort(lines.begin(), lines.end());
+    for (const std::string &line : lines)
+        *out += line;
+
+    std::vector<std::string> children;
+    char child[512];
+    for (DWORD i = 0; RegEnumKeyA(hKey, i, child, sizeof(child)) == ERROR_SUCCESS; i++)
+        children.push_back(child);
+    std::sort(children.begin(), children.end());
+    for (const std::string &c : children) {
+        HKEY hChild;
+        if (RegOpenKeyExA(hKey, c.c_str(), 0, KEY_READ, &hChild) == ERROR_SUCCESS) {
+            DumpKey(hChild, path + "\\" + c, out);
+            RegCloseKey(hChild);
+        } else {
+            *out += "[" + path + "\\" + c + "] cannot be opened\n";
+        }
+    }
+}
+
+}  // namespace
+
+std::string DumpRegistryTree(HKEY hParent, const std::string &path)
+{
+    HKEY hKey;
+    if (RegOpenKeyExA(hParent, path.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return std::string();
+    std::string out;
+    DumpKey(hKey, "", &out);
+    RegCloseKey(hKey);
+    return out;
+}
+
 std::string ReadDeviceEntry()
 {
     char buf[1024];
@@ -427,6 +514,37 @@ std::string HoverAndReadTooltip(HWND hIcon, DWORD timeoutMs)
     return search.text;
 }
 
+ScopedTrayKeeper::ScopedTrayKeeper()
+{
+    WNDCLASSA wc;
+    ZeroMemory(&wc, sizeof(wc));
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "QuorvelTestTrayKeeper";
+    RegisterClassA(&wc);
+    hwnd_ = CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP, 0, 0, 1, 1, NULL, NULL,
+                            wc.hInstance, NULL);
+    NOTIFYICONDATAA nid;
+    ZeroMemory(&nid, sizeof(nid));
+    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    nid.hWnd = hwnd_;
+    nid.uID = 1;
+    nid.uFlags = NIF_ICON;
+    nid.hIcon = LoadIconA(NULL, IDI_APPLICATION);
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_ADD, &nid));
+}
+
+ScopedTrayKeeper::~ScopedTrayKeeper()
+{
+    NOTIFYICONDATAA nid;
+    ZeroMemory(&nid, sizeof(nid));
+    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    nid.hWnd = hwnd_;
+    nid.uID = 1;
+    Shell_NotifyIconA(NIM_DELETE, &nid);
+    DestroyWindow(hwnd_);
+}
+
 bool SaveScreenshot(const std::string &name)
 {
     std::string dir = EnvText("QUORVEL_ARTIFACTS");
@@ -462,6 +580,44 @@ HWND FindQuorvelWindow(DWORD processId)
     WindowSearch s = {processId, NULL};
     EnumWindows(FindMainWindow, (LPARAM)&s);
     return s.found;
+}
+
+namespace {
+
+struct DialogSearch {
+    DWORD pid;
+    std::string title;
+    HWND found;
+};
+
+BOOL CALLBACK FindProcessDialog(HWND hwnd, LPARAM lParam)
+{
+    DialogSearch *s = reinterpret_cast<DialogSearch *>(lParam);
+    char cls[64] = "", title[512] = "";
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == s->pid && IsWindowVisible(hwnd) && GetClassNameA(hwnd, cls, sizeof(cls)) &&
+        strcmp(cls, "#32770") == 0 && GetWindowTextA(hwnd, title, sizeof(title)) >= 0 &&
+        s->title == title) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+HWND FindDialogOfProcess(DWORD processId, const std::string &title)
+{
+    DialogSearch s = {processId, title, NULL};
+    EnumWindows(FindProcessDialog, (LPARAM)&s);
+    return s.found;
+}
+
+bool Answers(HWND hwnd, DWORD timeoutMs)
+{
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result) != 0;
 }
 
 QuorvelProcess::QuorvelProcess() : hwnd_(NULL)

@@ -60,6 +60,14 @@ private:
 
 // Deletes a registry key with everything below it (nothing when absent).
 void DeleteRegistryTree(HKEY hParent, const std::string &path);
+// Creates or opens a key below hRoot one level at a time (Wine's ANSI registry
+// calls take paths of at most 260 characters; one name may have 255). NULL on
+// failure; the caller closes the key.
+HKEY CreateRegistryPath(HKEY hRoot, const std::string &path);
+// A key with everything below it as one text: values in name order with
+// their types and bytes, then subkeys in name order, recursively. Two dumps
+// are equal exactly when the trees are. "" when the key is absent.
+std::string DumpRegistryTree(HKEY hParent, const std::string &path);
 
 // The profile entry windows/device, read raw; "" when absent.
 std::string ReadDeviceEntry();
@@ -102,6 +110,16 @@ std::string HoverAndReadTooltip(HWND hIcon, DWORD timeoutMs = 6000);
 // Number of bright green pixels the tray shows for an icon (the switched
 // picture has a pure green panel). Does not pump messages.
 int GreenPixelsOfIcon(HWND hIcon);
+// Keeps Wine's tray window shown while the object lives, with an icon of the
+// test's own: without a window manager, hiding a window holds its owner about
+// two seconds, which a program removing the last icon would otherwise wait.
+class ScopedTrayKeeper {
+public:
+    ScopedTrayKeeper();
+    ~ScopedTrayKeeper();
+private:
+    HWND hwnd_;
+};
 // Saves a screenshot of the whole display as ArtifactsDir()/name.
 bool SaveScreenshot(const std::string &name);
 
@@ -124,5 +142,9 @@ private:
 
 // The hidden main window of the process with the given id.
 HWND FindQuorvelWindow(DWORD processId);
+// A visible dialog with exactly this caption shown by the process with the given id.
+HWND FindDialogOfProcess(DWORD processId, const std::string &title);
+// Whether the window's thread answers a message within the time.
+bool Answers(HWND hwnd, DWORD timeoutMs = 5000);
 
 #endif

@@ -1120,6 +1120,30 @@ TEST_F(LocationListOperations, LongCellsAreCutInsideTheirFields)
     EXPECT_EQ((unsigned char)saved.locations[1].szLocationName[0], 0x5A);
 }
 
+TEST_F(LocationListOperations, RowsWithNamesTheListCannotTellApartKeepTheirStoredOrder)
+{
+    // Filled and read back twice, as two confirmations of the dialog would:
+    // the list itself may place equal names either way round.
+    const char *const names[] = {"Lab", "Home", "", "Lab", "lab", ""};
+    const int count = 6;
+    for (int i = 0; i < count; i++) {
+        saved.locations[i] = Record(names[i]);
+        std::string printer = "P" + std::to_string(i);
+        lstrcpynA(saved.locations[i].szPrinterName, printer.c_str(), NAME_FIELD_SIZE);
+    }
+    saved.iAutoPrinterCount = count;
+    for (int round = 0; round < 2; round++) {
+        FillLocationList(hList, &saved);
+        ASSERT_TRUE(ReadLocationList(hList, &saved));
+        std::vector<std::string> order;
+        for (int i = 0; i < saved.iAutoPrinterCount; i++)
+            order.push_back(std::string(saved.locations[i].szLocationName) + "/" +
+                            saved.locations[i].szPrinterName);
+        EXPECT_EQ(order, (std::vector<std::string>{"/P2", "/P5", "Home/P1", "Lab/P0", "Lab/P3",
+                                                   "lab/P4"})) << "round " << round;
+    }
+}
+
 TEST_F(LocationListOperations, FillingShowsAtMostTenAndLowersALargerCount)
 {
     for (int i = 0; i < MAX_LOCATIONS; i++)

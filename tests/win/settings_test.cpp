@@ -60,10 +60,9 @@ bool KeyExists(const std::string &path)
 
 void SetRaw(const std::string &subkey, const char *name, DWORD type, const std::string &data)
 {
-    HKEY h;
     std::string path = subkey.empty() ? kKey : std::string(kKey) + "\\" + subkey;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &h,
-                              NULL), ERROR_SUCCESS);
+    HKEY h = CreateRegistryPath(HKEY_CURRENT_USER, path);
+    ASSERT_NE(h, (HKEY)NULL) << subkey;
     RegSetValueExA(h, name, 0, type, (const BYTE *)data.data(), (DWORD)data.size());
     RegCloseKey(h);
 }
@@ -176,6 +175,28 @@ TEST_F(SettingsStore, AShorterListAndForeignSubkeysLeaveNothingStale)
     SaveSettings();
     EXPECT_TRUE(SubKeys().empty());
     EXPECT_EQ(ReadValue("", "iAutoPrinterCount").data, Dword(0));
+}
+
+TEST_F(SettingsStore, SubkeysWithTheLongestNamesTheRegistryAllowsAreDeletedToo)
+{
+    // Subkeys "0", "1" and one named with 255 characters (with such a subkey
+    // of its own) under a count of 3: the list loads, and a save must leave
+    // exactly its own three subkeys, or the next start drops the list.
+    const std::string longName(255, 'k');
+    SetNumber("", "iAutoPrinterCount", 3);
+    StoreLocation(0, "Office", "Alpha", "10.0.0.1", "10.0.0.9");
+    StoreLocation(1, "Home", "Beta", "10.0.1.1", "10.0.1.9");
+    SetText(longName + "\\" + longName, "x", "y");
+    ASSERT_EQ(SubKeys().size(), 3u);
+    LoadSettings();
+    ASSERT_EQ(AutoSettings.iAutoPrinterCount, 3);
+
+    SaveSettings();
+    EXPECT_EQ(SubKeys(), (std::vector<std::string>{"0", "1", "2"}));
+    ZeroMemory(&AutoSettings, sizeof(AutoSettings));
+    LoadSettings();
+    EXPECT_EQ(AutoSettings.iAutoPrinterCount, 3);
+    EXPECT_STREQ(AutoSettings.locations[1].szLocationName, "Home");
 }
 
 TEST_F(SettingsStore, HandEditedListsLoadAsFarAsTheyAgree)
