@@ -82,8 +82,9 @@ else
     build_setup x86-ansi "$STAGE/Quorvel.exe" "$SETUP"
 fi
 
-# The MSI. wixl has no conditions on components, and no Secure attribute on
-# properties: both are set in the built tables.
+# The MSI. wixl has no conditions on components, no Secure attribute on
+# properties and takes the package's language from nowhere: all three are
+# set in the built database.
 # wixl finds sources only by names relative to where it runs.
 cp res/idle.ico "$STAGE/quorvel.ico"
 (cd "$STAGE" && wixl -a x86 -D Version="$VERSION" -o "$MSI" "$ROOT/packaging/quorvel.wxs") \
@@ -91,6 +92,8 @@ cp res/idle.ico "$STAGE/quorvel.ico"
 msibuild "$MSI" -q "UPDATE \`Component\` SET \`Condition\` = 'STARTATSIGNIN<>\"0\"' WHERE \`Component\` = 'RunAtSignIn'"
 secure=$(msiinfo export "$MSI" Property | tr -d '\r' | sed -n 's/^SecureCustomProperties\t//p')
 msibuild "$MSI" -q "UPDATE \`Property\` SET \`Value\` = 'STARTATSIGNIN${secure:+;$secure}' WHERE \`Property\` = 'SecureCustomProperties'"
+msibuild "$MSI" -s "Quorvel $VERSION" Brennick "Intel;3081" \
+    "{$(tr a-z A-Z </proc/sys/kernel/random/uuid)}"
 if [ "$SIGN" = yes ]; then
     scripts/sign-file.sh "$MSI"
 fi
