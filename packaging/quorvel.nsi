@@ -11,11 +11,9 @@
 ;   SIGNCMD  (optional) a command that signs a file in place; the
 ;            uninstaller is signed with it when makensis writes it
 
+; The ANSI target is the one NSIS still builds for the Windows 9x family,
+; which has no Unicode; it runs on the NT family as well.
 Target ${TARGET}
-!if ${TARGET} == "x86-ansi"
-  ; The Windows 9x family has no Unicode; the ANSI setup runs there too.
-  ManifestSupportedOS all
-!endif
 
 !include "MUI2.nsh"
 !include "nsDialogs.nsh"
