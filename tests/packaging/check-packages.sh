@@ -70,6 +70,8 @@ grep -q "^$upgrade" <<<"$table" || fail "MSI: no Upgrade row for $upgrade"
 table=$(msiinfo export "$msi" Component | tr -d '\r')
 grep -qP '^RunAtSignIn\t.*\tSTARTATSIGNIN<>"0"\t' <<<"$table" ||
     fail "MSI: the Run value is not conditioned on STARTATSIGNIN"
+table=$(msiinfo export "$msi" InstallExecuteSequence | tr -d '\r')
+grep -q '^RemoveExistingProducts' <<<"$table" || fail "MSI: an upgrade would not remove the older version"
 table=$(msiinfo suminfo "$msi")
 grep -q '^Template: Intel;3081' <<<"$table" || fail "MSI: not an x86 package for 3081"
 

@@ -262,7 +262,10 @@ protected:
         WriteDword(HKEY_CURRENT_USER, kWindowsKey, kLegacyMode, legacyMode_);
         DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Brennick\\Quorvel");
     }
-    DWORD InstallSilently() { return RunToExit("\"" + SetupPath() + "\" /S", 120000); }
+    DWORD InstallSilently(const std::string &args = "")
+    {
+        return RunToExit("\"" + SetupPath() + "\" /S" + args, 120000);
+    }
     std::string Exe() const { return installDir_ + "\\Quorvel.exe"; }
     // The uninstaller runs on from a copy of itself and returns at once: wait
     // until its last step, the cleaning of setup's own key, is done.
@@ -324,11 +327,12 @@ TEST_F(Setup, SilentInstallOnWindows10RunsQuorvelAndUninstallsCleanly)
     EXPECT_TRUE(UserSettingsKept()) << "a silent uninstall keeps the settings";
 }
 
-TEST_F(Setup, OnWindows7TheKeepDefaultOptionIsNeitherAppliedNorShown)
+TEST_F(Setup, OnWindows7TheKeepDefaultOptionIsNotAppliedAndDChoosesTheFolder)
 {
     ScopedWineVersion win7(SetupFileName(), "win7");
     WriteDword(HKEY_CURRENT_USER, kWindowsKey, kLegacyMode, 0);
-    ASSERT_EQ(InstallSilently(), 0u);
+    installDir_ = ShellFolder(CSIDL_PERSONAL) + "\\My Tools\\Quorvel";
+    ASSERT_EQ(InstallSilently(" /D=" + installDir_), 0u);
     EXPECT_TRUE(FileExists(Exe()));
     EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kWindowsKey, kLegacyMode), 0);
     EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kSetupKey, kLegacyMode), "<absent>");
