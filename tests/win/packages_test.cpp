@@ -9,7 +9,6 @@
 #include <shlobj.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -199,49 +198,6 @@ Boxes CheckBoxes(HWND hwnd)
     return boxes;
 }
 
-BOOL CALLBACK FindVisibleEdit(HWND child, LPARAM lParam)
-{
-    char cls[32] = "";
-    GetClassNameA(child, cls, sizeof(cls));
-    if (lstrcmpiA(cls, "Edit") == 0 && IsWindowVisible(child))
-        *reinterpret_cast<bool *>(lParam) = true;
-    return TRUE;
-}
-
-bool HasVisibleEdit(HWND hwnd)
-{
-    bool found = false;
-    EnumChildWindows(hwnd, FindVisibleEdit, (LPARAM)&found);
-    return found;
-}
-
-struct DialogSearch {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindProcessDialog(HWND hwnd, LPARAM lParam)
-{
-    DialogSearch *s = reinterpret_cast<DialogSearch *>(lParam);
-    char cls[32] = "";
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    GetClassNameA(hwnd, cls, sizeof(cls));
-    if (pid == s->pid && strcmp(cls, "#32770") == 0 && IsWindowVisible(hwnd)) {
-        s->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The visible top-level dialog of a process (the setup's wizard).
-HWND ProcessDialog(DWORD pid)
-{
-    DialogSearch s = {pid, NULL};
-    EnumWindows(FindProcessDialog, (LPARAM)&s);
-    return s.found;
-}
-
 const char kStartOption[] = "Start Quorvel when I sign in";
 const char kKeepOption[] =
     "Keep the default printer that Quorvel chooses (turn off Windows' own default printer management)";
@@ -351,13 +307,14 @@ Boxes OptionsPageAs(const char *version, const char *screenshot)
         ADD_FAILURE() << "cannot start " << SetupPath();
         return boxes;
     }
+    std::string caption = std::string("Quorvel ") + QUORVEL_VERSION + " Setup";
     HWND wizard = NULL;
-    EXPECT_TRUE(WaitFor([&] { return (wizard = ProcessDialog(pi.dwProcessId)) != NULL; }, 20000))
-        << "no wizard";
+    EXPECT_TRUE(WaitFor([&] { return (wizard = FindWindowA("#32770", caption.c_str())) != NULL; },
+                        20000)) << "no window " << caption;
     if (wizard != NULL) {
-        // Welcome, Next; folder (an edit field), Next; options.
+        // Welcome, Next; folder, Next; options. Each Next changes the page
+        // before the next message is handled.
         PostMessageA(wizard, WM_COMMAND, IDOK, 0);
-        EXPECT_TRUE(WaitFor([&] { return HasVisibleEdit(wizard); }, 10000)) << "no folder page";
         PostMessageA(wizard, WM_COMMAND, IDOK, 0);
         EXPECT_TRUE(WaitFor([&] {
             boxes = CheckBoxes(wizard);
