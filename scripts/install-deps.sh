@@ -17,6 +17,7 @@ PACKAGES=(
     googletest cmake make g++ python3               # unit tests, build
     iproute2                                        # network namespaces
     nsis wixl osslsigncode zip                      # packages: setup, MSI, signing, zip
+    msitools unzip openssl                          # MSI tables, package checks, test certificate
     clang libclang-rt-14-dev cppcheck clang-tidy    # fuzzing, second compiler, analysis
 )
 

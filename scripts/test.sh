@@ -9,6 +9,9 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/install-deps.sh
 scripts/build.sh
 
+echo "== packages for users (dist/)"
+scripts/package.sh
+
 echo "== logic tests (native, sanitizers)"
 ctest --test-dir build-native --output-on-failure
 

@@ -1,0 +1,292 @@
+; Quorvel's per-user setup: no elevation, installs under the user's local
+; application data, starts Quorvel at sign-in and, on Windows 10 and later,
+; keeps Windows from moving the default printer behind Quorvel's back.
+;
+; scripts/package.sh compiles it with these symbols defined:
+;   VERSION  the product version ("2.0")
+;   TARGET   x86-ansi for the shipped setup (runs from Windows 95 and NT 4
+;            on); amd64-unicode for the 64-bit test twin
+;   EXE      Quorvel.exe to pack         README   readme.txt to pack
+;   ICON     the setup's icon            OUTFILE  where the setup goes
+;   SIGNCMD  (optional) a command that signs a file in place; the
+;            uninstaller is signed with it when makensis writes it
+
+; The ANSI target is the one NSIS still builds for the Windows 9x family,
+; which has no Unicode; it runs on the NT family as well.
+Target ${TARGET}
+
+!include "MUI2.nsh"
+!include "nsDialogs.nsh"
+!include "LogicLib.nsh"
+!include "WinVer.nsh"
+!include "FileFunc.nsh"
+!include "WinMessages.nsh"
+
+!define PRODUCT "Quorvel"
+!define PUBLISHER "Brennick"
+!define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvel"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define WINDOWS_KEY "Software\Microsoft\Windows NT\CurrentVersion\Windows"
+; Setup's own notes. Never under ...\Quorvel\Settings: Quorvel deletes every
+; subkey there when it saves.
+!define SETUP_KEY "Software\Brennick\Quorvel\Setup"
+!define SETTINGS_KEY "Software\Brennick\Quorvel\Settings"
+; Quorvel's hidden window and its Exit command.
+!define QUORVEL_CLASS "Quorvel"
+!define IDM_EXIT 1011
+
+Name "${PRODUCT}"
+Caption "${PRODUCT} ${VERSION} Setup"
+UninstallCaption "${PRODUCT} ${VERSION} Uninstall"
+BrandingText "${PRODUCT} ${VERSION}"
+OutFile "${OUTFILE}"
+RequestExecutionLevel user
+SetCompressor /SOLID lzma
+; An earlier install is updated where it is; /D= overrides both.
+InstallDirRegKey HKCU "${UNINST_KEY}" "InstallLocation"
+ShowInstDetails nevershow
+ShowUninstDetails nevershow
+
+!ifdef SIGNCMD
+  !uninstfinalize '"${SIGNCMD}" "%1"' = 0
+!endif
+
+VIProductVersion "${VERSION}.0.0"
+VIAddVersionKey /LANG=3081 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=3081 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=3081 "FileDescription" "${PRODUCT} Setup"
+VIAddVersionKey /LANG=3081 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=3081 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=3081 "LegalCopyright" "Freeware (C) 2026 ${PUBLISHER}"
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+
+!define MUI_WELCOMEPAGE_TITLE "Welcome to ${PRODUCT} ${VERSION}"
+!define MUI_WELCOMEPAGE_TEXT "${PRODUCT} lives in the notification area and keeps the right printer as your default: pick one from its menu, or let it follow you from network to network.$\r$\n$\r$\nSetup installs it for you alone and needs no administrator rights.$\r$\n$\r$\nClick Next to continue."
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_DIRECTORY
+Page custom OptionsPage OptionsPageLeave
+!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartInstalledQuorvel
+!define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\readme.txt"
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "Show the readme"
+!define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "English"
+
+Var StartAtSignIn    ; BST_CHECKED or BST_UNCHECKED
+Var KeepDefault      ; same; stays unchecked before Windows 10
+Var StartCheck
+Var KeepCheck
+Var EndedRunning     ; 1 when setup ended a running Quorvel
+
+; Ends every running Quorvel through its own Exit command, so that it
+; removes its icon and ends as the user's Exit would, and waits for each
+; process to end (its file stays locked until then).
+!macro END_RUNNING_QUORVEL un
+Function ${un}EndRunningQuorvel
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  StrCpy $3 0
+  ${Do}
+    FindWindow $0 "${QUORVEL_CLASS}" ""
+    ${If} $0 == 0
+    ${OrIf} $3 >= 20
+      ${ExitDo}
+    ${EndIf}
+    IntOp $3 $3 + 1
+    StrCpy $EndedRunning 1
+    System::Call "user32::GetWindowThreadProcessId(p r0, *i .r1) i"
+    ; SYNCHRONIZE: enough to wait for the process.
+    System::Call "kernel32::OpenProcess(i 0x00100000, i 0, i r1) p .r2"
+    SendMessage $0 ${WM_COMMAND} ${IDM_EXIT} 0 /TIMEOUT=5000
+    ${If} $2 P<> 0
+      System::Call "kernel32::WaitForSingleObject(p r2, i 10000) i"
+      System::Call "kernel32::CloseHandle(p r2) i"
+    ${Else}
+      Sleep 1000
+    ${EndIf}
+  ${Loop}
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+!macroend
+!insertmacro END_RUNNING_QUORVEL ""
+!insertmacro END_RUNNING_QUORVEL "un."
+
+; Puts LegacyDefaultPrinterMode back as setup found it, but only while it
+; still holds the 1 that setup wrote; then forgets the note.
+!macro RESTORE_PRINTER_MODE un
+Function ${un}RestorePrinterMode
+  Push $0
+  Push $1
+  ReadRegStr $0 HKCU "${SETUP_KEY}" "LegacyDefaultPrinterMode"
+  ${If} $0 != ""
+    ClearErrors
+    ReadRegDWORD $1 HKCU "${WINDOWS_KEY}" "LegacyDefaultPrinterMode"
+    ${IfNot} ${Errors}
+    ${AndIf} $1 == 1
+      ${If} $0 == "absent"
+        DeleteRegValue HKCU "${WINDOWS_KEY}" "LegacyDefaultPrinterMode"
+      ${Else}
+        WriteRegDWORD HKCU "${WINDOWS_KEY}" "LegacyDefaultPrinterMode" $0
+      ${EndIf}
+    ${EndIf}
+    DeleteRegValue HKCU "${SETUP_KEY}" "LegacyDefaultPrinterMode"
+  ${EndIf}
+  Pop $1
+  Pop $0
+FunctionEnd
+!macroend
+!insertmacro RESTORE_PRINTER_MODE ""
+!insertmacro RESTORE_PRINTER_MODE "un."
+
+Function .onInit
+  ${If} $INSTDIR == ""
+    ; Windows before 2000 and Me have no local application data folder.
+    ${If} $LOCALAPPDATA != ""
+      StrCpy $INSTDIR "$LOCALAPPDATA\Programs\${PRODUCT}"
+    ${Else}
+      StrCpy $INSTDIR "$PROGRAMFILES\${PRODUCT}"
+    ${EndIf}
+  ${EndIf}
+  StrCpy $StartAtSignIn ${BST_CHECKED}
+  ${If} ${AtLeastWin10}
+    StrCpy $KeepDefault ${BST_CHECKED}
+  ${Else}
+    StrCpy $KeepDefault ${BST_UNCHECKED}
+  ${EndIf}
+  StrCpy $EndedRunning 0
+FunctionEnd
+
+Function OptionsPage
+  !insertmacro MUI_HEADER_TEXT "Options" "Choose how ${PRODUCT} starts and keeps your default printer."
+  nsDialogs::Create 1018
+  Pop $0
+  ${If} $0 == error
+    Abort
+  ${EndIf}
+  ${NSD_CreateCheckbox} 0 0 100% 12u "Start ${PRODUCT} when I sign in"
+  Pop $StartCheck
+  ${NSD_SetState} $StartCheck $StartAtSignIn
+  ; Only Windows 10 and later move the default printer by themselves.
+  ${If} ${AtLeastWin10}
+    ${NSD_CreateCheckbox} 0 22u 100% 20u "Keep the default printer that ${PRODUCT} chooses (turn off Windows' own default printer management)"
+    Pop $KeepCheck
+    ${NSD_SetState} $KeepCheck $KeepDefault
+    ${NSD_CreateLabel} 12u 46u -12u 30u "Otherwise Windows makes the printer you used last the default, undoing what ${PRODUCT} chose. You can change this later under Settings, Printers && scanners."
+    Pop $0
+  ${EndIf}
+  nsDialogs::Show
+FunctionEnd
+
+Function OptionsPageLeave
+  ${NSD_GetState} $StartCheck $StartAtSignIn
+  ${If} ${AtLeastWin10}
+    ${NSD_GetState} $KeepCheck $KeepDefault
+  ${EndIf}
+FunctionEnd
+
+Function StartInstalledQuorvel
+  ; Setup may have restarted it already.
+  FindWindow $0 "${QUORVEL_CLASS}" ""
+  ${If} $0 == 0
+    Exec '"$INSTDIR\Quorvel.exe"'
+  ${EndIf}
+FunctionEnd
+
+Section "Quorvel"
+  SetShellVarContext current
+  Call EndRunningQuorvel
+
+  SetOutPath "$INSTDIR"
+  File "/oname=Quorvel.exe" "${EXE}"
+  File "/oname=readme.txt" "${README}"
+  WriteUninstaller "$INSTDIR\Uninstall.exe"
+
+  CreateDirectory "$SMPROGRAMS\${PRODUCT}"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\Quorvel.exe"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT} readme.lnk" "$INSTDIR\readme.txt"
+
+  ${If} $StartAtSignIn == ${BST_CHECKED}
+    WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\Quorvel.exe"'
+  ${Else}
+    DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+  ${EndIf}
+
+  ${If} $KeepDefault == ${BST_CHECKED}
+    ; Note the value as it was, once: a later setup must not take its own
+    ; 1 for the user's.
+    ReadRegStr $0 HKCU "${SETUP_KEY}" "LegacyDefaultPrinterMode"
+    ${If} $0 == ""
+      ClearErrors
+      ReadRegDWORD $0 HKCU "${WINDOWS_KEY}" "LegacyDefaultPrinterMode"
+      ${If} ${Errors}
+        StrCpy $0 "absent"
+      ${EndIf}
+      WriteRegStr HKCU "${SETUP_KEY}" "LegacyDefaultPrinterMode" $0
+    ${EndIf}
+    WriteRegDWORD HKCU "${WINDOWS_KEY}" "LegacyDefaultPrinterMode" 1
+  ${Else}
+    Call RestorePrinterMode
+  ${EndIf}
+
+  WriteRegStr HKCU "${UNINST_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKCU "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKCU "${UNINST_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKCU "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\Quorvel.exe,0"
+  WriteRegStr HKCU "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKCU "${UNINST_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+  WriteRegStr HKCU "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+  WriteRegDWORD HKCU "${UNINST_KEY}" "NoModify" 1
+  WriteRegDWORD HKCU "${UNINST_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  IntFmt $0 "0x%08X" $0
+  WriteRegDWORD HKCU "${UNINST_KEY}" "EstimatedSize" $0
+
+  ; A silent update brings back the copy it ended; with pages, the last
+  ; page offers to start it.
+  ${If} ${Silent}
+  ${AndIf} $EndedRunning == 1
+    Exec '"$INSTDIR\Quorvel.exe"'
+  ${EndIf}
+SectionEnd
+
+Section "Uninstall"
+  SetShellVarContext current
+  Call un.EndRunningQuorvel
+
+  Delete "$INSTDIR\Quorvel.exe"
+  Delete "$INSTDIR\readme.txt"
+  Delete "$INSTDIR\Uninstall.exe"
+  ; Only when empty: the folder may hold the user's own files.
+  RMDir "$INSTDIR"
+
+  Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT} readme.lnk"
+  RMDir "$SMPROGRAMS\${PRODUCT}"
+
+  DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+  Call un.RestorePrinterMode
+  DeleteRegKey HKCU "${UNINST_KEY}"
+
+  MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 \
+    "Also remove your ${PRODUCT} settings (your locations and choices)?$\r$\n$\r$\nKeep them if you may install ${PRODUCT} again." \
+    /SD IDNO IDNO keep
+    DeleteRegKey HKCU "${SETTINGS_KEY}"
+  keep:
+  DeleteRegKey /ifempty HKCU "${SETUP_KEY}"
+  DeleteRegKey /ifempty HKCU "Software\Brennick\Quorvel"
+  DeleteRegKey /ifempty HKCU "Software\Brennick"
+SectionEnd

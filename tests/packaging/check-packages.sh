@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# The built packages as files (no Wine needed): readme.txt keeps its format,
+# the zip holds exactly the program and the readme, the MSI carries what
+# wixl cannot write itself, and the setup is the 32-bit one.
+# Usage: check-packages.sh SOURCE_DIR PROGRAM_EXE VERSION
+set -uo pipefail
+
+src=$1 exe=$2 version=$3
+dist=$src/dist
+fails=0
+fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
+
+readme=$dist/readme.txt
+if [ ! -f "$readme" ]; then
+    echo "FAIL: $readme is missing: run scripts/package.sh"
+    exit 1
+fi
+
+# readme.txt: every line ends CR LF, at most 78 columns, plain ASCII.
+if [ "$(tr -cd '\n' <"$readme" | wc -c)" -ne "$(grep -c $'\r$' "$readme")" ]; then
+    fail "readme.txt: not every line ends with CR LF"
+fi
+if LC_ALL=C grep -n $'\r.' "$readme" >/dev/null; then
+    fail "readme.txt: a bare CR inside a line"
+fi
+long=$(tr -d '\r' <"$readme" | awk 'length > 78 { print NR ": " length }')
+[ -z "$long" ] || fail "readme.txt: lines over 78 columns: $long"
+if LC_ALL=C grep -n '[^[:print:]'$'\r'']' "$readme"; then
+    fail "readme.txt: tabs or characters outside printable ASCII"
+fi
+grep -q '@VERSION@' "$readme" && fail "readme.txt: version not filled in"
+# The configuration dialog's disabled caption sends the user to a section of
+# the readme; its heading is the caption's own words.
+caption=$(sed -n 's/^#define ICON_GROUP_DISABLED_TEXT "\(.*\) - see readme.txt)"$/\1)/p' \
+    "$src/dialogs/config.cpp")
+[ -n "$caption" ] || fail "no disabled caption found in dialogs/config.cpp"
+if ! tr -d '\r' <"$readme" | grep -qE "^[0-9]+\. ${caption//(/\\(}"; then
+    fail "readme.txt: no section headed '$caption' for the disabled caption"
+fi
+
+# The zip: Quorvel.exe and readme.txt, the very files.
+zip=$dist/Quorvel-$version.zip
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+if unzip -q "$zip" -d "$tmp/zip"; then
+    [ "$(cd "$tmp/zip" && ls | tr '\n' ' ')" = "Quorvel.exe readme.txt " ] ||
+        fail "zip holds: $(cd "$tmp/zip" && ls | tr '\n' ' ')"
+    cmp -s "$tmp/zip/readme.txt" "$readme" || fail "zip: readme.txt differs from dist/readme.txt"
+    # A signed build packs a signed copy; compare unsigned builds only.
+    if ! osslsigncode verify -in "$tmp/zip/Quorvel.exe" >/dev/null 2>&1; then
+        cmp -s "$tmp/zip/Quorvel.exe" "$exe" || fail "zip: Quorvel.exe is not the built program"
+    fi
+else
+    fail "cannot unpack $zip"
+fi
+
+# The MSI: per machine, Australian English, the upgrade code, and the
+# condition and secure property set after wixl.
+msi=$dist/Quorvel-$version.msi
+props=$(msiinfo export "$msi" Property | tr -d '\r')
+grep -qx $'ALLUSERS\t1' <<<"$props" || fail "MSI: ALLUSERS is not 1"
+grep -qx $'ProductLanguage\t3081' <<<"$props" || fail "MSI: language is not 3081"
+grep -qx $'ProductVersion\t'"$version" <<<"$props" || fail "MSI: version is not $version"
+grep -qE $'^SecureCustomProperties\t(.*;)?STARTATSIGNIN(;|$)' <<<"$props" ||
+    fail "MSI: STARTATSIGNIN is not a secure property"
+upgrade=$(sed -n 's/.*UpgradeCode="\({[0-9A-F-]*}\)".*/\1/p' "$src/packaging/quorvel.wxs")
+grep -qx $'UpgradeCode\t'"$upgrade" <<<"$props" || fail "MSI: upgrade code is not $upgrade"
+table=$(msiinfo export "$msi" Upgrade | tr -d '\r')
+grep -q "^$upgrade" <<<"$table" || fail "MSI: no Upgrade row for $upgrade"
+table=$(msiinfo export "$msi" Component | tr -d '\r')
+grep -qP '^RunAtSignIn\t.*\tSTARTATSIGNIN<>"0"\t' <<<"$table" ||
+    fail "MSI: the Run value is not conditioned on STARTATSIGNIN"
+table=$(msiinfo export "$msi" InstallExecuteSequence | tr -d '\r')
+grep -q '^RemoveExistingProducts' <<<"$table" || fail "MSI: an upgrade would not remove the older version"
+table=$(msiinfo suminfo "$msi")
+grep -q '^Template: Intel;3081' <<<"$table" || fail "MSI: not an x86 package for 3081"
+
+# The setup: a 32-bit (i386) Windows program.
+setup=$dist/Quorvel-$version-setup.exe
+pe=$(od -An -tu4 -j60 -N4 "$setup" | tr -d ' ')
+machine=$(od -An -tx2 -j$((pe + 4)) -N2 "$setup" | tr -d ' ')
+[ "$machine" = 014c ] || fail "setup: machine $machine, not i386"
+
+[ "$fails" -eq 0 ] && echo "packages OK"
+exit "$fails"
