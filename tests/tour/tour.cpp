@@ -235,6 +235,8 @@ bool Move(HWND hwnd, const std::string &addresses, const std::string &expectedPr
 // above and to the left of the pointer and leaves the icon in sight.
 bool UseTrayMenu(HWND hIcon, const std::string &keys, const char *shot)
 {
+    // No tip of an earlier hover in the picture.
+    WaitFor([] { return FindVisible("tooltips_class32", NULL) == NULL; }, 5000);
     for (int attempt = 0; attempt < 3; attempt++) {
         RECT rc;
         if (!GetWindowRect(hIcon, &rc) ||
@@ -248,7 +250,9 @@ bool UseTrayMenu(HWND hIcon, const std::string &keys, const char *shot)
         RECT rcMenu, rcTray;
         GetWindowRect(hMenu, &rcMenu);
         GetWindowRect(GetParent(hIcon), &rcTray);
-        if (shot != nullptr && !SaveShot(shot, Union(rcMenu, rcTray)))
+        // No margin: the tip that the pointer's visit to the icon brings
+        // shows just below the tray.
+        if (shot != nullptr && !SaveShot(shot, Union(rcMenu, rcTray), 0))
             return false;
         // With no window manager the keys go to the window under the
         // pointer: rest it on the menu's closing separator, which takes no
