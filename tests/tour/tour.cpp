@@ -38,7 +38,6 @@ long long UnixMs()
 
 long long g_t0;
 std::string g_shotDir;
-int g_failures;
 
 std::string Env(const char *name)
 {
@@ -138,21 +137,6 @@ HWND FindVisible(const char *cls, const char *title)
     return s.found;
 }
 
-struct TipSearch {
-    HWND found;
-};
-
-BOOL CALLBACK FindTipWindow(HWND hwnd, LPARAM lParam)
-{
-    char cls[64];
-    if (GetClassNameA(hwnd, cls, sizeof(cls)) && lstrcmpiA(cls, "tooltips_class32") == 0 &&
-        IsWindowVisible(hwnd)) {
-        reinterpret_cast<TipSearch *>(lParam)->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 std::string TextOf(HWND hwnd)
 {
     char text[256] = "";
@@ -167,30 +151,16 @@ std::string ReadTip(HWND hIcon, const std::string &expected, const char *shot)
 {
     std::string tip;
     for (int attempt = 0; attempt < 4; attempt++) {
-        RECT rc;
-        if (!GetWindowRect(hIcon, &rc))
-            return tip;
-        int x = (rc.left + rc.right) / 2, y = (rc.top + rc.bottom) / 2;
-        RunHostCommand("xdotool mousemove 600 500; sleep 0.2; xdotool mousemove " + std::to_string(x) +
-                       " " + std::to_string(y) + "; sleep 0.1; xdotool mousemove " +
-                       std::to_string(x + 1) + " " + std::to_string(y));
-        TipSearch search = {NULL};
-        WaitFor([&] {
-            EnumWindows(FindTipWindow, (LPARAM)&search);
-            return search.found != NULL && !TextOf(search.found).empty();
-        }, 6000, 100);
-        if (search.found != NULL) {
-            tip = TextOf(search.found);
-            if (tip == expected) {
-                if (shot != nullptr) {
-                    RECT rcTip, rcTray;
-                    GetWindowRect(search.found, &rcTip);
-                    GetWindowRect(GetParent(hIcon), &rcTray);
-                    if (!SaveShot(shot, Union(rcTray, rcTip)))
-                        tip += " [screenshot failed]";
-                }
-                break;
+        HWND hTip = HoverAndFindTooltip(hIcon, &tip);
+        if (hTip != NULL && tip == expected) {
+            if (shot != nullptr) {
+                RECT rcTip, rcTray;
+                GetWindowRect(hTip, &rcTip);
+                GetWindowRect(GetParent(hIcon), &rcTray);
+                if (!SaveShot(shot, Union(rcTray, rcTip)))
+                    tip += " [screenshot failed]";
             }
+            break;
         }
     }
     RunHostCommand("xdotool mousemove 600 500");
@@ -401,9 +371,9 @@ int Tour()
     DWORD code = q.Exit();
     if (code != 0) {
         printf("tour: Quorvel ended with %lu\n", code);
-        g_failures++;
+        return 1;
     }
-    return g_failures == 0 ? 0 : 1;
+    return 0;
 }
 
 }  // namespace
