@@ -38,3 +38,8 @@ chmod 0777 "$QUORVEL_ARTIFACTS"
 QUORVEL_FIXTURE_QUIET=1 tests/fixture/session.sh \
     ctest --test-dir "$QUORVEL_WIN_BUILD" --output-on-failure --timeout 300 "$@"
 echo "Artefacts: $QUORVEL_ARTIFACTS"
+
+# The guided tour walks the real program once more, end to end, and renews
+# the pictures in docs/tour/.
+echo "== guided tour"
+scripts/tour.sh --no-build

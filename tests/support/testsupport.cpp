@@ -474,6 +474,7 @@ std::vector<HWND> TrayIconWindows()
 namespace {
 
 struct TooltipSearch {
+    HWND hTip;
     std::string text;
 };
 
@@ -486,6 +487,7 @@ BOOL CALLBACK FindVisibleTooltip(HWND hwnd, LPARAM lParam)
         SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof(text), (LPARAM)text, SMTO_ABORTIFHUNG, 1000,
                             NULL);
         if (text[0] != '\0') {
+            reinterpret_cast<TooltipSearch *>(lParam)->hTip = hwnd;
             reinterpret_cast<TooltipSearch *>(lParam)->text = text;
             return FALSE;
         }
@@ -495,23 +497,32 @@ BOOL CALLBACK FindVisibleTooltip(HWND hwnd, LPARAM lParam)
 
 }  // namespace
 
-std::string HoverAndReadTooltip(HWND hIcon, DWORD timeoutMs)
+HWND HoverAndFindTooltip(HWND hIcon, std::string *text, DWORD timeoutMs)
 {
+    text->clear();
     RECT rc;
     if (!GetWindowRect(hIcon, &rc))
-        return std::string();
+        return NULL;
     int x = (rc.left + rc.right) / 2, y = (rc.top + rc.bottom) / 2;
     // Real pointer motion over the icon, as a user's mouse would make it.
     RunHostCommand("xdotool mousemove 600 500; sleep 0.2; xdotool mousemove " + std::to_string(x) +
                    " " + std::to_string(y) + "; sleep 0.1; xdotool mousemove " +
                    std::to_string(x + 1) + " " + std::to_string(y));
-    TooltipSearch search;
+    TooltipSearch search = {NULL, std::string()};
     WaitFor([&] {
         EnumWindows(FindVisibleTooltip, (LPARAM)&search);
-        return !search.text.empty();
+        return search.hTip != NULL;
     }, timeoutMs, 100);
+    *text = search.text;
+    return search.hTip;
+}
+
+std::string HoverAndReadTooltip(HWND hIcon, DWORD timeoutMs)
+{
+    std::string text;
+    HoverAndFindTooltip(hIcon, &text, timeoutMs);
     RunHostCommand("xdotool mousemove 600 500");
-    return search.text;
+    return text;
 }
 
 ScopedTrayKeeper::ScopedTrayKeeper()

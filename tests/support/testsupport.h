@@ -107,6 +107,9 @@ HWND FindTrayWindow();
 std::vector<HWND> TrayIconWindows();
 // Text of the visible tooltip window after hovering over the given icon.
 std::string HoverAndReadTooltip(HWND hIcon, DWORD timeoutMs = 6000);
+// Same, but leaves the pointer on the icon and returns the tooltip window
+// (NULL when none showed).
+HWND HoverAndFindTooltip(HWND hIcon, std::string *text, DWORD timeoutMs = 6000);
 // Number of bright green pixels the tray shows for an icon (the switched
 // picture has a pure green panel). Does not pump messages.
 int GreenPixelsOfIcon(HWND hIcon);
