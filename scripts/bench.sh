@@ -89,7 +89,7 @@ echo "|---|---:|---:|---:|"
 qa=$(median address quorvel) ra=$(median address reference)
 echo "| address-change report until the new default is set (ms); reference: \`SetDefaultPrinterA\` and the broadcast alone | $(fmt "$qa" 1) | $(fmt "$ra" 1) | $(ratio "$qa" "$ra") |"
 qb=$(median rss quorvel) qm=$(median rss-after-switches quorvel)
-echo "| resident memory after 500 switches (KiB); reference: before them | $qm | $qb | $(ratio "$qm" "$qb") |"
+echo "| resident memory after 500 switches (KiB); reference: before them | $(fmt "$qm" 0) | $(fmt "$qb" 0) | $(ratio "$qm" "$qb") |"
 echo
 if [ "$q_imports" != "$l_imports" ]; then
     echo "Note: the linked reference imports $l_imports; Quorvel imports $q_imports."
