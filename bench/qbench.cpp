@@ -8,7 +8,7 @@
 //   qbench address N  (inside netns.sh) an address-change report until the new
 //                     default is set, against SetDefaultPrinterA plus the
 //                     broadcast alone (ms)
-// The three programs run in turn, the order rotating from round to round.
+// The programs take turns, the order rotating from round to round.
 #include <windows.h>
 
 #include <cstdio>
@@ -58,20 +58,12 @@ void Sample(const char *measure, const char *program, double value)
     fflush(stdout);
 }
 
-// Polls cond (every 1 ms, or without sleeping when spin is set) until it
-// holds; the time at which it first held, or Fail after 10 s.
-double WhenTrue(double t0, bool (*cond)(void *), void *arg, const char *what, bool spin = false)
+// Milliseconds from t0 until cond holds, polled every stepMs (0: yield only).
+double Until(double t0, const std::function<bool()> &cond, const char *what, DWORD stepMs = 1)
 {
-    for (;;) {
-        if (cond(arg))
-            return NowMs() - t0;
-        if (NowMs() - t0 > 10000)
-            Fail(std::string("timed out waiting for ") + what);
-        if (spin)
-            SwitchToThread();
-        else
-            Sleep(1);
-    }
+    if (!WaitFor(cond, 10000, stepMs))
+        Fail(std::string("timed out waiting for ") + what);
+    return NowMs() - t0;
 }
 
 HWND NewIcon(const std::vector<HWND> &before)
@@ -86,35 +78,17 @@ HWND NewIcon(const std::vector<HWND> &before)
     return NULL;
 }
 
-struct IconWait {
-    std::vector<HWND> before;
-    HWND found;
-};
-
-bool IconAppeared(void *arg)
-{
-    IconWait *w = static_cast<IconWait *>(arg);
-    w->found = NewIcon(w->before);
-    return w->found != NULL;
-}
-
 // Starts a program; the time (ms) from CreateProcess until its icon shows.
 double Start(Program *p)
 {
-    IconWait wait = {TrayIconWindows(), NULL};
+    std::vector<HWND> before = TrayIconWindows();
     double t0 = NowMs();
     if (!StartProcess("\"" + p->path + "\"", &p->pi))
         Fail("cannot start " + p->path + ", error " + std::to_string(GetLastError()));
-    double ms = WhenTrue(t0, IconAppeared, &wait, "a tray icon");
-    p->hIcon = wait.found;
-    if (!WaitFor([&] { return (p->hwnd = FindQuorvelWindow(p->pi.dwProcessId)) != NULL; }, 10000))
-        Fail(std::string("no main window of ") + p->name);
+    double ms = Until(t0, [&] { return (p->hIcon = NewIcon(before)) != NULL; }, "a tray icon");
+    Until(t0, [&] { return (p->hwnd = FindQuorvelWindow(p->pi.dwProcessId)) != NULL; },
+          "a main window");
     return ms;
-}
-
-bool IconGone(void *arg)
-{
-    return !IsWindowVisible(*static_cast<HWND *>(arg));
 }
 
 void Stop(Program *p)
@@ -122,10 +96,9 @@ void Stop(Program *p)
     PostMessageA(p->hwnd, WM_COMMAND, IDM_EXIT, 0);
     if (WaitProcessExit(p->pi.hProcess, 10000) == STILL_ACTIVE)
         Fail(std::string(p->name) + " did not exit");
-    WhenTrue(NowMs(), IconGone, &p->hIcon, "the icon to go");
+    Until(NowMs(), [&] { return !IsWindowVisible(p->hIcon); }, "the icon to go");
     CloseHandle(p->pi.hThread);
     CloseHandle(p->pi.hProcess);
-    p->hwnd = p->hIcon = NULL;
 }
 
 void MeasureStart(int rounds)
@@ -142,38 +115,6 @@ void MeasureStart(int rounds)
             Sleep(300);  // Wine's clean-up after the exit
         }
     }
-}
-
-struct MenuSearch {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindMenuOf(HWND hwnd, LPARAM lParam)
-{
-    MenuSearch *s = reinterpret_cast<MenuSearch *>(lParam);
-    char cls[16];
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == s->pid && IsWindowVisible(hwnd) && GetClassNameA(hwnd, cls, sizeof(cls)) &&
-        strcmp(cls, "#32768") == 0) {
-        s->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-bool MenuShown(void *arg)
-{
-    MenuSearch *s = static_cast<MenuSearch *>(arg);
-    s->found = NULL;
-    EnumWindows(FindMenuOf, (LPARAM)s);
-    return s->found != NULL;
-}
-
-bool MenuClosed(void *arg)
-{
-    return !MenuShown(arg);
 }
 
 void SendButton(DWORD flags)
@@ -193,21 +134,23 @@ double OpenMenu(const Program &p, int *pHeight)
     GetWindowRect(p.hIcon, &rc);
     SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
     Sleep(50);
-    MenuSearch menu = {p.pi.dwProcessId, NULL};
+    auto menuShown = [&] {
+        HWND hMenu = FindProcessWindow(p.pi.dwProcessId, "#32768");
+        return hMenu != NULL && IsWindowVisible(hMenu) && GetWindowRect(hMenu, &rc);
+    };
     double t0 = NowMs();
     SendButton(MOUSEEVENTF_RIGHTDOWN);
     SendButton(MOUSEEVENTF_RIGHTUP);
-    double ms = WhenTrue(t0, MenuShown, &menu, "a menu");
-    GetWindowRect(menu.found, &rc);
+    double ms = Until(t0, menuShown, "a menu");
     *pHeight = rc.bottom - rc.top;
     // What a click elsewhere does: the owner's default handling ends the menu.
     PostMessageA(p.hwnd, WM_CANCELMODE, 0, 0);
-    WhenTrue(NowMs(), MenuClosed, &menu, "the menu to close");
+    Until(NowMs(), [&] { return !menuShown(); }, "the menu to close");
     return ms;
 }
 
-// Processor time (ms), wake-ups and resident memory (KiB) of a running program,
-// as Linux counts them for its Wine process.
+// Processor time (ms), wake-ups and resident memory (KiB) of a running
+// program, as Linux counts them for its Wine process.
 struct Usage {
     double cpuMs, wakeups, rssKiB;
 };
@@ -222,10 +165,10 @@ Usage UsageOf(const Program &p)
     return u;
 }
 
-bool DefaultIs(void *arg)
+bool DefaultIs(const std::string &printer)
 {
     std::string entry = ReadDeviceEntry();
-    return entry.compare(0, entry.find(','), *static_cast<std::string *>(arg)) == 0;
+    return entry.compare(0, entry.find(','), printer) == 0;
 }
 
 void MeasureRunning(int rounds)
@@ -269,26 +212,16 @@ void MeasureRunning(int rounds)
         Sample("rss", programs[i].name, before[i].rssKiB);
     }
 
-    // 500 switches from the tray menu's printer commands, each awaited.
+    // 500 switches by the tray menu's printer commands, each awaited.
     Program &q = programs[0];
     for (int i = 0; i < 500; i++) {
         PostMessageA(q.hwnd, WM_COMMAND, i % 2, 0);
-        WhenTrue(NowMs(), DefaultIs, &names[i % 2], "a switch");
+        Until(NowMs(), [&] { return DefaultIs(names[i % 2]); }, "a switch");
     }
     Sleep(2000);  // the icon restored, the last listing done
     Sample("rss-after-switches", q.name, UsageOf(q).rssKiB);
     for (Program &p : programs)
         Stop(&p);
-}
-
-void SetLocation(int i, const char *name, const char *printer, const char *start,
-                 const char *finish)
-{
-    LocationRecord *r = &AutoSettings.locations[i];
-    lstrcpynA(r->szLocationName, name, NAME_FIELD_SIZE);
-    lstrcpynA(r->szPrinterName, printer, NAME_FIELD_SIZE);
-    lstrcpynA(r->szIPStart, start, NAME_FIELD_SIZE);
-    lstrcpynA(r->szIPFinish, finish, NAME_FIELD_SIZE);
 }
 
 void MeasureAddressChange(int rounds)
@@ -298,40 +231,39 @@ void MeasureAddressChange(int rounds)
     ZeroMemory(&AutoSettings, sizeof(AutoSettings));
     AutoSettings.bSetByIP = 1;
     AutoSettings.iAutoPrinterCount = 2;
-    SetLocation(0, "Office", "Beta", "10.1.2.0", "10.1.2.255");
-    SetLocation(1, "Home", "Gamma", "192.168.5.0", "192.168.5.255");
+    const LocationRecord office = {"Office", "Beta", "10.1.2.0", "10.1.2.255"};
+    const LocationRecord home = {"Home", "Gamma", "192.168.5.0", "192.168.5.255"};
+    AutoSettings.locations[0] = office;
+    AutoSettings.locations[1] = home;
     SaveSettings();
-    struct Move {
-        const char *addresses;
-        std::string printer;
-    } moves[2] = {{"192.168.5.17/24", "Gamma"}, {"10.1.2.3/24", "Beta"}};
-    std::string alpha = "Alpha";
+    auto moveHost = [](const char *addresses) {
+        if (!RunHostCommand("\"$QUORVEL_SET_ADDRESSES\" " + std::string(addresses)))
+            Fail("cannot set the host's addresses");
+    };
 
     Program q = Programs()[0];
-    if (!RunHostCommand("\"$QUORVEL_SET_ADDRESSES\" " + std::string(moves[1].addresses)))
-        Fail("cannot set the host's addresses");
+    moveHost("10.1.2.3/24");
     Start(&q);
-    WhenTrue(NowMs(), DefaultIs, &moves[1].printer, "the first location's printer");
+    Until(NowMs(), [] { return DefaultIs("Beta"); }, "the first location's printer");
     Sleep(1000);
     for (int r = 0; r <= rounds; r++) {
         // Quorvel: the host moves; Wine's socket layer never reports it, so
         // the report is posted the way the socket layer would post it.
-        const Move &m = moves[r % 2];
-        if (!RunHostCommand("\"$QUORVEL_SET_ADDRESSES\" " + std::string(m.addresses)))
-            Fail("cannot set the host's addresses");
+        const char *printer = r % 2 ? "Beta" : "Gamma";
+        moveHost(r % 2 ? "10.1.2.3/24" : "192.168.5.17/24");
         double t0 = NowMs();
         PostMessageA(q.hwnd, MSG_ADDRESS_CHANGED, 0, 0);
-        double ms = WhenTrue(t0, DefaultIs, const_cast<std::string *>(&m.printer), "the switch", true);
+        double ms = Until(t0, [&] { return DefaultIs(printer); }, "the switch", 0);
         if (r > 0)
             Sample("address", "quorvel", ms);
         Sleep(300);
 
         // The least any switch costs: set the default and tell every window.
         t0 = NowMs();
-        SetDefaultPrinterA(alpha.c_str());
+        SetDefaultPrinterA("Alpha");
         SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE, 0, 0, SMTO_ABORTIFHUNG, 1000, NULL);
         ms = NowMs() - t0;
-        if (!DefaultIs(&alpha))
+        if (!DefaultIs("Alpha"))
             Fail("SetDefaultPrinterA did not switch");
         if (r > 0)
             Sample("address", "reference", ms);
@@ -345,18 +277,16 @@ void MeasureAddressChange(int rounds)
 int main(int argc, char **argv)
 {
     int rounds = argc >= 3 ? atoi(argv[2]) : 0;
-    if (rounds < 1 || rounds > 1000) {
+    std::string what = argc >= 2 ? argv[1] : "";
+    if (rounds < 1 || rounds > 1000 || (what != "start" && what != "running" && what != "address")) {
         fprintf(stderr, "usage: qbench start|running|address ROUNDS\n");
         return 2;
     }
-    std::string what = argv[1];
     if (what == "start")
         MeasureStart(rounds);
     else if (what == "running")
         MeasureRunning(rounds);
-    else if (what == "address")
-        MeasureAddressChange(rounds);
     else
-        return 2;
+        MeasureAddressChange(rounds);
     return 0;
 }

@@ -122,6 +122,8 @@ private:
     HWND hwnd_;
 };
 
+// The first top-level window of the given class that the process owns.
+HWND FindProcessWindow(DWORD processId, const char *className);
 // The hidden main window of the process with the given id.
 HWND FindQuorvelWindow(DWORD processId);
 
