@@ -28,12 +28,15 @@ elif [ $# -gt 0 ]; then
     echo "usage: $0 [-n RUNS]" >&2
     exit 2
 fi
-case $runs in '' | *[!0-9]* | 0) echo "bench: RUNS must be a positive number" >&2; exit 2 ;; esac
+if ! [[ $runs =~ ^[0-9]+$ ]] || [ "$runs" -lt 1 ] || [ "$runs" -gt 1000 ]; then
+    echo "bench: RUNS must be a number from 1 to 1000" >&2
+    exit 2
+fi
 
 started=$(date +%s)
-load=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "bench: building" >&2
 scripts/build.sh --no-native >/dev/null
+load=$(cut -d' ' -f1-3 /proc/loadavg)
 # shellcheck source-path=SCRIPTDIR/..
 . tests/fixture/wine-arch.sh
 
@@ -72,7 +75,8 @@ q_imports=$(imports build/Quorvel.exe)
 l_imports=$(imports build/bench/linkedtray.exe)
 
 echo "Medians of $runs rounds, $(date -u '+%Y-%m-%d %H:%M UTC'), $(wine --version 2>/dev/null);"
-echo "measured: $measured; sizes: the shipped 32-bit build/. Load average at start: $load."
+echo "measured: $measured; sizes: the shipped 32-bit build/."
+echo "Load average (1, 5, 15 min) at the start: $load; at the end: $(cut -d' ' -f1-3 /proc/loadavg)."
 echo
 echo "| measure | Quorvel | bare | linked | Quorvel ÷ bare | Quorvel ÷ linked |"
 echo "|---|---:|---:|---:|---:|---:|"
