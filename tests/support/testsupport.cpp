@@ -568,16 +568,17 @@ namespace {
 
 struct WindowSearch {
     DWORD pid;
+    const char *className;
     HWND found;
 };
 
-BOOL CALLBACK FindMainWindow(HWND hwnd, LPARAM lParam)
+BOOL CALLBACK FindWindowOfProcess(HWND hwnd, LPARAM lParam)
 {
     WindowSearch *s = reinterpret_cast<WindowSearch *>(lParam);
     char cls[64];
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == s->pid && GetClassNameA(hwnd, cls, sizeof(cls)) && strcmp(cls, "Quorvel") == 0) {
+    if (pid == s->pid && GetClassNameA(hwnd, cls, sizeof(cls)) && strcmp(cls, s->className) == 0) {
         s->found = hwnd;
         return FALSE;
     }
@@ -586,11 +587,16 @@ BOOL CALLBACK FindMainWindow(HWND hwnd, LPARAM lParam)
 
 }  // namespace
 
+HWND FindProcessWindow(DWORD processId, const char *className)
+{
+    WindowSearch s = {processId, className, NULL};
+    EnumWindows(FindWindowOfProcess, (LPARAM)&s);
+    return s.found;
+}
+
 HWND FindQuorvelWindow(DWORD processId)
 {
-    WindowSearch s = {processId, NULL};
-    EnumWindows(FindMainWindow, (LPARAM)&s);
-    return s.found;
+    return FindProcessWindow(processId, "Quorvel");
 }
 
 namespace {

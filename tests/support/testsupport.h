@@ -143,6 +143,8 @@ private:
     HWND hwnd_;
 };
 
+// The first top-level window of the given class that the process owns.
+HWND FindProcessWindow(DWORD processId, const char *className);
 // The hidden main window of the process with the given id.
 HWND FindQuorvelWindow(DWORD processId);
 // A visible dialog with exactly this caption shown by the process with the given id.
