@@ -250,10 +250,17 @@ HWND FindAbout()
 }
 
 // Lines in a text file given by its Windows path; 0 when there is none.
-int CountLines(const char *path)
+// Lines in the file named by QUORVEL_URL_LOG. Read through the process
+// environment: the fixture sets it with SetEnvironmentVariableA, which the C
+// runtime's getenv never sees.
+int CountUrlLogLines()
 {
+    char path[MAX_PATH];
+    DWORD cch = GetEnvironmentVariableA("QUORVEL_URL_LOG", path, sizeof(path));
+    if (cch == 0 || cch >= sizeof(path))
+        return 0;
     int n = 0;
-    FILE *f = path != NULL ? fopen(path, "r") : NULL;
+    FILE *f = fopen(path, "r");
     if (f == NULL)
         return 0;
     for (int c; (c = fgetc(f)) != EOF;)
@@ -289,7 +296,7 @@ DWORD WINAPI DriveAbout(LPVOID param)
     check->openAfterWebClicks = FindAbout() != NULL;
     // On a busy machine the clicks are still on their way: wait until the
     // three addresses have been opened before the keys go to the dialog.
-    WaitFor([] { return CountLines(getenv("QUORVEL_URL_LOG")) >= 3; }, 30000);
+    WaitFor([] { return CountUrlLogLines() >= 3; }, 30000);
     // The browser took the foreground: the user clicks the dialog to come
     // back. The web button has the focus; Tab takes it to OK, the default.
     ClickWindow(hDlg);
