@@ -16,6 +16,7 @@
 
 #include "core/state.h"
 #include "locations/locations.h"
+#include "locationfill.h"
 #include "res/resource.h"
 #include "testsupport.h"
 
@@ -43,15 +44,6 @@ std::string Env(const char *name)
 {
     const char *v = getenv(name);
     return v ? v : "";
-}
-
-void SetLocation(int i, const char *name, const char *printer, const char *start, const char *finish)
-{
-    LocationRecord *r = &AutoSettings.locations[i];
-    lstrcpynA(r->szLocationName, name, NAME_FIELD_SIZE);
-    lstrcpynA(r->szPrinterName, printer, NAME_FIELD_SIZE);
-    lstrcpynA(r->szIPStart, start, NAME_FIELD_SIZE);
-    lstrcpynA(r->szIPFinish, finish, NAME_FIELD_SIZE);
 }
 
 // The settings a user would have made: follow the location, an office and a
@@ -174,7 +166,7 @@ bool Line(const std::string &step, const std::string &expectedPrinter, const std
 {
     std::string printer = DefaultPrinter();
     ok = ok && printer == expectedPrinter && tip == expectedTip;
-    printf("%5.1f s  %-46s default: %-13s tip: \"%s\"%s\n", (UnixMs() - g_t0) / 1000.0, step.c_str(),
+    printf("%5.1f s  %-47s default: %-13s tip: \"%s\"%s\n", (UnixMs() - g_t0) / 1000.0, step.c_str(),
            printer.c_str(), tip.c_str(), note.c_str());
     if (!ok) {
         printf("         FAILED: expected default %s and tip \"%s\"\n", expectedPrinter.c_str(),
@@ -363,8 +355,7 @@ int Tour()
     if (hConfig != NULL && !ClickUntilClosed(hConfig, IDCANCEL, "Quorvel - Configuration"))
         why = "the configuration dialog stayed";
     ok = why.empty() && range == "172.16.9.1 - 172.16.9.254";
-    Line("location dialog: Add, Auto: " + (range.empty() ? std::string("nothing") : range) +
-             ", both cancelled",
+    Line("Add, Auto: " + (range.empty() ? std::string("nothing") : range) + ", cancelled",
          GUEST_PRINTER, ReadTip(hIcon, "Front Desk (No match)", nullptr), "Front Desk (No match)",
          why.empty() ? "" : "  (" + why + ")", ok);
 

@@ -10,6 +10,7 @@
 
 #include "inprocess.h"
 #include "locations/locations.h"
+#include "locationfill.h"
 #include "testsupport.h"
 
 namespace {
@@ -44,15 +45,6 @@ std::vector<std::string> HostAddresses()
         out.push_back(inet_ntoa(a));
     }
     return out;
-}
-
-void SetLocation(int i, const char *name, const char *printer, const char *start, const char *finish)
-{
-    LocationRecord *r = &AutoSettings.locations[i];
-    lstrcpynA(r->szLocationName, name, NAME_FIELD_SIZE);
-    lstrcpynA(r->szPrinterName, printer, NAME_FIELD_SIZE);
-    lstrcpynA(r->szIPStart, start, NAME_FIELD_SIZE);
-    lstrcpynA(r->szIPFinish, finish, NAME_FIELD_SIZE);
 }
 
 class Detection : public ::testing::Test {

@@ -12,6 +12,7 @@
 
 #include "inprocess.h"
 #include "locations/locations.h"
+#include "locationfill.h"
 #include "testsupport.h"
 
 namespace {
@@ -55,15 +56,6 @@ BurstResult Burst(HWND hwnd)
     EXPECT_TRUE(WaitFor([&] { return WaitForSingleObject(hThread, 0) == WAIT_OBJECT_0; }, 240000));
     CloseHandle(hThread);
     return r;
-}
-
-void SetLocation(int i, const char *name, const char *printer, const char *start, const char *finish)
-{
-    LocationRecord *l = &AutoSettings.locations[i];
-    lstrcpynA(l->szLocationName, name, NAME_FIELD_SIZE);
-    lstrcpynA(l->szPrinterName, printer, NAME_FIELD_SIZE);
-    lstrcpynA(l->szIPStart, start, NAME_FIELD_SIZE);
-    lstrcpynA(l->szIPFinish, finish, NAME_FIELD_SIZE);
 }
 
 // Automatic switching on: every report makes Beta the default anew.
