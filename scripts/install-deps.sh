@@ -56,9 +56,10 @@ UPDATED=0
 install_missing "${PACKAGES[@]}"
 
 # A host whose kernel cannot run 32-bit code runs the Windows tests as
-# 64-bit twins under Wine's 64-bit loader (tests/fixture/wine-arch.sh).
-if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    echo "install-deps.sh: this host cannot run 32-bit code; adding 64-bit Wine and compilers"
+# 64-bit twins under Wine's 64-bit loader (tests/fixture/wine-arch.sh);
+# QUORVEL_WINE_ARCH=win64 asks for them on any host.
+if [ "${QUORVEL_WINE_ARCH:-}" = win64 ] || ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "install-deps.sh: the Windows tests run as 64-bit twins here; adding 64-bit Wine and compilers"
     install_missing wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
 fi
 echo "install-deps.sh: all packages present"
