@@ -706,6 +706,11 @@ size_t CountOf(const std::string &s, const std::string &sPart)
 
 TEST_F(ResourcesTest, ManifestNamesTheProgramAndDependsOnCommonControls6)
 {
+#ifdef _WIN64
+    const char *kArch = "amd64";  // the 64-bit test twin's own copy
+#else
+    const char *kArch = "x86";
+#endif
     ResourceBytes res = FindResourceBytes(RESTYPE_MANIFEST, 1, LANG_EN_AU);
     ASSERT_NE(res.pb, nullptr) << "no manifest 1 in English (Australia)";
     std::string sXml((const char *)res.pb, res.cb);
@@ -713,7 +718,7 @@ TEST_F(ResourcesTest, ManifestNamesTheProgramAndDependsOnCommonControls6)
     std::string sSelf = ElementAt(sXml, "assemblyIdentity", 0);
     EXPECT_EQ(AttributeOf(sSelf, "version"), "1.0.0.0");
     EXPECT_EQ(AttributeOf(sSelf, "type"), "win32");
-    EXPECT_EQ(AttributeOf(sSelf, "processorArchitecture"), "x86");
+    EXPECT_EQ(AttributeOf(sSelf, "processorArchitecture"), kArch);
 
     EXPECT_EQ(CountOf(sXml, "<dependency"), 1u);
     EXPECT_EQ(CountOf(sXml, "<dependentAssembly"), 1u);
@@ -723,7 +728,7 @@ TEST_F(ResourcesTest, ManifestNamesTheProgramAndDependsOnCommonControls6)
     EXPECT_EQ(AttributeOf(sDep, "name"), "Microsoft.Windows.Common-Controls");
     EXPECT_EQ(AttributeOf(sDep, "version"), "6.0.0.0");
     EXPECT_EQ(AttributeOf(sDep, "type"), "win32");
-    EXPECT_EQ(AttributeOf(sDep, "processorArchitecture"), "x86");
+    EXPECT_EQ(AttributeOf(sDep, "processorArchitecture"), kArch);
     EXPECT_EQ(AttributeOf(sDep, "publicKeyToken"), "6595b64144ccf1df");
     EXPECT_EQ(AttributeOf(sDep, "language"), "*");
 }
