@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets of the window-free logic (build-fuzz/, clang
 # with AddressSanitizer and UndefinedBehaviorSanitizer) and runs each for
-# SECONDS (default 60) from its committed seeds in tests/fuzz/corpus/.
+# SECONDS (default 60) from its committed starting inputs in tests/fuzz/corpus/.
 # Inputs found on the way collect in build-fuzz/corpus/; a failing input is
 # saved in build-fuzz/crashes/ and the command to replay it is printed.
 # Usage: scripts/fuzz.sh [SECONDS]
@@ -22,7 +22,7 @@ failed=0
 for t in "${targets[@]}"; do
     mkdir -p "$out/corpus/$t" "$out/crashes"
     log="$out/$t.log"
-    # The first folder collects new inputs; the seeds are only read.
+    # The first folder collects new inputs; the committed ones are only read.
     if "$out/$t" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
         -artifact_prefix="$out/crashes/$t-" "$out/corpus/$t" "tests/fuzz/corpus/$t" \
         >"$log" 2>&1; then

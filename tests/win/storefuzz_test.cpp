@@ -1,10 +1,10 @@
-// Settings stores edited by hand, made at random from a seed. For each one the
+// Settings stores edited by hand, each made at random from its number. For each one the
 // real program starts and stays up, its start writes nothing, and its
 // configuration dialog confirmed with OK writes a store whose count equals its
 // location subkeys (at most ten); a second start and OK reproduces that store
-// byte for byte. Seed 0 is the store with a 255-character subkey name.
-//   storefuzz_tests.exe [--seeds N] [--first S] [--seed S]
-// runs seeds S .. S+N-1 (by default 0 .. 7); a failing seed is printed.
+// byte for byte. Store 0 is the one with a 255-character subkey name.
+//   storefuzz_tests.exe [--stores N] [--first S] [--store S]
+// tries stores S .. S+N-1 (by default 0 .. 7); a failing store's number is printed.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -23,13 +23,13 @@ namespace {
 const char kConfigTitle[] = "Quorvel - Configuration";
 const char *const kFields[] = {"szLocationName", "szPrinterName", "szIPStart", "szIPFinish"};
 
-uint64_t g_firstSeed = 0;
-int g_seedCount = 8;
+uint64_t g_firstStore = 0;
+int g_storeCount = 8;
 
-// splitmix64: the same store from the same seed on every host and compiler.
+// splitmix64: the same store from the same number on every host and compiler.
 class Random {
 public:
-    explicit Random(uint64_t seed) : state_(seed) {}
+    explicit Random(uint64_t start) : state_(start) {}
     uint64_t Next()
     {
         uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
@@ -164,9 +164,9 @@ DWORD CountSubKeys(HKEY h)
     return count;
 }
 
-void WriteRandomStore(uint64_t seed)
+void WriteRandomStore(uint64_t number)
 {
-    Random r(seed);
+    Random r(number);
     if (r.Chance(4))
         return;  // no settings at all
     HKEY hKey = CreateRegistryPath(HKEY_CURRENT_USER, SETTINGS_KEY);
@@ -290,13 +290,13 @@ bool ConfirmConfiguration(const QuorvelProcess &q, const std::string &before, co
     return true;
 }
 
-void CheckStore(uint64_t seed)
+void CheckStore(uint64_t number)
 {
     DeleteRegistryTree(HKEY_CURRENT_USER, SETTINGS_KEY);
-    if (seed == 0)
+    if (number == 0)
         WriteLongSubkeyStore();
     else
-        WriteRandomStore(seed);
+        WriteRandomStore(number);
     std::string store = DumpStore();
     for (const char *round : {"first start", "second start"}) {
         QuorvelProcess q;
@@ -320,22 +320,22 @@ TEST(StoreFuzz, HandEditedStoresStartUnchangedAndSaveConsistently)
     ScopedTrayKeeper keepTray;
     std::vector<uint64_t> failed;
     const ::testing::TestResult *result = ::testing::UnitTest::GetInstance()->current_test_info()->result();
-    for (int n = 0; n < g_seedCount; n++) {
-        uint64_t seed = g_firstSeed + (uint64_t)n;
+    for (int n = 0; n < g_storeCount; n++) {
+        uint64_t number = g_firstStore + (uint64_t)n;
         int partsBefore = result->total_part_count();
         {
-            std::string replay = "store seed " + std::to_string(seed) +
-                                 " (replay: scripts/fuzz-store.sh --seed " + std::to_string(seed) + ")";
+            std::string replay = "store " + std::to_string(number) +
+                                 " (replay: scripts/fuzz-store.sh --store " + std::to_string(number) + ")";
             SCOPED_TRACE(replay);
-            CheckStore(seed);
+            CheckStore(number);
         }
         if (result->total_part_count() != partsBefore) {
-            failed.push_back(seed);
-            printf("FAILED store seed %llu\n", (unsigned long long)seed);
+            failed.push_back(number);
+            printf("FAILED store %llu\n", (unsigned long long)number);
         }
     }
     DeleteRegistryTree(HKEY_CURRENT_USER, SETTINGS_KEY);
-    printf("%d stores tried, %d failed\n", g_seedCount, (int)failed.size());
+    printf("%d stores tried, %d failed\n", g_storeCount, (int)failed.size());
 }
 
 }  // namespace
@@ -345,16 +345,16 @@ int main(int argc, char **argv)
     ::testing::InitGoogleTest(&argc, argv);
     for (int i = 1; i < argc; i++) {
         std::string arg = argv[i];
-        if (i + 1 < argc && (arg == "--seeds" || arg == "--first" || arg == "--seed")) {
+        if (i + 1 < argc && (arg == "--stores" || arg == "--first" || arg == "--store")) {
             uint64_t value = strtoull(argv[++i], NULL, 10);
-            if (arg == "--seeds")
-                g_seedCount = (int)value;
+            if (arg == "--stores")
+                g_storeCount = (int)value;
             else
-                g_firstSeed = value;
-            if (arg == "--seed")
-                g_seedCount = 1;
+                g_firstStore = value;
+            if (arg == "--store")
+                g_storeCount = 1;
         } else {
-            fprintf(stderr, "usage: %s [--seeds N] [--first SEED] [--seed SEED]\n", argv[0]);
+            fprintf(stderr, "usage: %s [--stores N] [--first NUMBER] [--store NUMBER]\n", argv[0]);
             return 2;
         }
     }
