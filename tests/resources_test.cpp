@@ -33,41 +33,41 @@ const DWORD EDIT_FIELD = ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
 // ---------------------------------------------------------------------------
 // Expected templates
 
-struct ClassSpec {
+struct ExpectedClass {
     WORD wOrdinal;       // the predefined class's ordinal, 0 for none
     const char *pszName; // the class name
 };
 
-const ClassSpec CLS_BUTTON = {0x0080, "Button"};
-const ClassSpec CLS_EDIT = {0x0081, "Edit"};
-const ClassSpec CLS_STATIC = {0x0082, "Static"};
-const ClassSpec CLS_COMBOBOX = {0x0085, "ComboBox"};
-const ClassSpec CLS_LISTVIEW = {0, "SysListView32"};
+const ExpectedClass CLS_BUTTON = {0x0080, "Button"};
+const ExpectedClass CLS_EDIT = {0x0081, "Edit"};
+const ExpectedClass CLS_STATIC = {0x0082, "Static"};
+const ExpectedClass CLS_COMBOBOX = {0x0085, "ComboBox"};
+const ExpectedClass CLS_LISTVIEW = {0, "SysListView32"};
 
-struct ControlSpec {
+struct ExpectedControl {
     int iId;
     const char *pszName;
-    ClassSpec cls;
+    ExpectedClass cls;
     const char *pszText; // nullptr when the text is a resource ordinal
     WORD wTextOrdinal;
     short x, y, cx, cy;
     DWORD dwStyle;
 };
 
-struct DialogSpec {
+struct ExpectedDialog {
     WORD wId;
     const char *pszName;
     const char *pszCaption;
     short cx, cy;
     DWORD dwStyle;
-    const ControlSpec *pControls;
+    const ExpectedControl *pControls;
     size_t cControls;
 };
 
 const char SZ_WEB_HOST[] = "quorvel.example.org";
 const char SZ_NOTICE[] = "Freeware (C) 2026 Brennick";
 
-const ControlSpec rgAboutControls[] = {
+const ExpectedControl rgAboutControls[] = {
     {1, "IDOK", CLS_BUTTON, "OK", 0, 120, 97, 50, 14, CTL | BS_DEFPUSHBUTTON | WS_TABSTOP},
     {1001, "IDC_WEBLINK", CLS_BUTTON, SZ_WEB_HOST, 0, 7, 97, 90, 14, CTL | BS_PUSHBUTTON | WS_TABSTOP},
     {-1, "title", CLS_STATIC, "Quorvel", 0, 60, 5, 66, 10, CTL | SS_CENTER | WS_GROUP},
@@ -85,7 +85,7 @@ const ControlSpec rgAboutControls[] = {
      0, 16, 54, 153, 34, CTL | SS_LEFT | WS_GROUP},
 };
 
-const ControlSpec rgConfigControls[] = {
+const ExpectedControl rgConfigControls[] = {
     {1, "IDOK", CLS_BUTTON, "OK", 0, 160, 150, 50, 14, CTL | BS_DEFPUSHBUTTON | WS_TABSTOP},
     {-1, "settings frame", CLS_BUTTON, "Automatic settings", 0, 7, 7, 203, 110, CTL | BS_GROUPBOX},
     {1003, "IDC_SETBYIP", CLS_BUTTON, "Auto change default printer when location changes", 0,
@@ -109,7 +109,7 @@ const ControlSpec rgConfigControls[] = {
     {2, "IDCANCEL", CLS_BUTTON, "Cancel", 0, 7, 150, 50, 14, CTL | BS_PUSHBUTTON | WS_TABSTOP},
 };
 
-const ControlSpec rgLocationControls[] = {
+const ExpectedControl rgLocationControls[] = {
     {1010, "IDC_LOCATIONNAME", CLS_EDIT, "", 0, 44, 20, 98, 12, CTL | EDIT_FIELD},
     {1011, "IDC_IPSTART", CLS_EDIT, "", 0, 44, 39, 59, 12, CTL | EDIT_FIELD},
     {1012, "IDC_IPFINISH", CLS_EDIT, "", 0, 44, 58, 59, 12, CTL | EDIT_FIELD},
@@ -133,7 +133,7 @@ const ControlSpec rgLocationControls[] = {
 
 const DWORD DLG_BASE = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFOREGROUND | DS_CENTER | DS_SETFONT;
 
-const DialogSpec rgDialogs[] = {
+const ExpectedDialog rgDialogs[] = {
     {101, "IDD_ABOUT", "Quorvel - Ver 2.0", 177, 118, DLG_BASE, rgAboutControls,
      sizeof(rgAboutControls) / sizeof(rgAboutControls[0])},
     {107, "IDD_CONFIG", "Quorvel - Configuration", 217, 171, DLG_BASE | WS_SYSMENU, rgConfigControls,
@@ -353,7 +353,7 @@ ParsedDialog ParseDialog(const ResourceBytes &res)
     return dlg;
 }
 
-bool IsClass(const NameOrOrdinal &name, const ClassSpec &cls)
+bool IsClass(const NameOrOrdinal &name, const ExpectedClass &cls)
 {
     if (name.bOrdinal)
         return cls.wOrdinal != 0 && name.wOrdinal == cls.wOrdinal;
@@ -392,7 +392,7 @@ protected:
 
 TEST_F(ResourcesTest, DialogTemplatesMatchTheirLayoutTables)
 {
-    for (const DialogSpec &dialog : rgDialogs) {
+    for (const ExpectedDialog &dialog : rgDialogs) {
         SCOPED_TRACE(dialog.pszName);
         ResourceBytes res = FindResourceBytes(RESTYPE_DIALOG, dialog.wId, LANG_EN_AU);
         ASSERT_NE(res.pb, nullptr) << "no dialog " << dialog.wId << " in English (Australia)";
@@ -411,7 +411,7 @@ TEST_F(ResourcesTest, DialogTemplatesMatchTheirLayoutTables)
 
         ASSERT_EQ(dlg.controls.size(), dialog.cControls);
         for (size_t i = 0; i < dialog.cControls; i++) {
-            const ControlSpec &want = dialog.pControls[i];
+            const ExpectedControl &want = dialog.pControls[i];
             const ParsedControl &got = dlg.controls[i];
             SCOPED_TRACE(std::string("control ") + std::to_string(i + 1) + " " + want.pszName);
             EXPECT_EQ(got.iId, want.iId);

@@ -44,26 +44,26 @@ bool IsMessageBox(HWND hwnd)
     return ClassOf(hwnd) == "#32770" && !IsOwnDialogCaption(WindowText(hwnd));
 }
 
-struct BoxParts {
+struct MessageBoxControls {
     std::vector<int> buttons;
     std::string firstStaticText;
     HICON hIcon = NULL;
 };
 
-BOOL CALLBACK CollectParts(HWND hwnd, LPARAM lParam)
+BOOL CALLBACK CollectBoxControls(HWND hwnd, LPARAM lParam)
 {
-    BoxParts *parts = reinterpret_cast<BoxParts *>(lParam);
+    MessageBoxControls *controls = reinterpret_cast<MessageBoxControls *>(lParam);
     std::string cls = ClassOf(hwnd);
     if (lstrcmpiA(cls.c_str(), "Button") == 0) {
         // The box is not shown yet: its own style tells the buttons it shows.
         if (GetWindowLongA(hwnd, GWL_STYLE) & WS_VISIBLE)
-            parts->buttons.push_back(GetDlgCtrlID(hwnd));
+            controls->buttons.push_back(GetDlgCtrlID(hwnd));
     } else if (lstrcmpiA(cls.c_str(), "Static") == 0) {
         LONG style = GetWindowLongA(hwnd, GWL_STYLE);
         if ((style & SS_TYPEMASK) == SS_ICON) {
-            parts->hIcon = (HICON)SendMessageA(hwnd, STM_GETICON, 0, 0);
-        } else if (parts->firstStaticText.empty()) {
-            parts->firstStaticText = WindowText(hwnd);
+            controls->hIcon = (HICON)SendMessageA(hwnd, STM_GETICON, 0, 0);
+        } else if (controls->firstStaticText.empty()) {
+            controls->firstStaticText = WindowText(hwnd);
         }
     }
     return TRUE;
@@ -92,12 +92,12 @@ void SeeBox(HWND hBox)
     box.hBox = hBox;
     box.hOwner = GetWindow(hBox, GW_OWNER);
     box.caption = WindowText(hBox);
-    BoxParts parts;
-    EnumChildWindows(hBox, CollectParts, reinterpret_cast<LPARAM>(&parts));
+    MessageBoxControls controls;
+    EnumChildWindows(hBox, CollectBoxControls, reinterpret_cast<LPARAM>(&controls));
     HWND hText = GetDlgItem(hBox, kBoxTextId);
-    box.text = hText != NULL ? WindowText(hText) : parts.firstStaticText;
-    box.buttons = parts.buttons;
-    box.warningIcon = parts.hIcon != NULL && parts.hIcon == LoadIconA(NULL, IDI_WARNING);
+    box.text = hText != NULL ? WindowText(hText) : controls.firstStaticText;
+    box.buttons = controls.buttons;
+    box.warningIcon = controls.hIcon != NULL && controls.hIcon == LoadIconA(NULL, IDI_WARNING);
     EnumThreadWindows(GetCurrentThreadId(), CollectDialogs,
                       reinterpret_cast<LPARAM>(&box.dialogsEnabled));
     int answer;
