@@ -8,6 +8,28 @@
    type keeps the cast to the real signature well-defined for every compiler. */
 typedef void (*GENERICPROC)(void);
 
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#endif
+typedef BOOL (WINAPI *SETDEFAULTDLLDIRECTORIESPROC)(DWORD);
+
+/* Libraries loaded later by name, the system's own delay-loaded ones
+   included, come from the system folder only, never from the program's
+   folder, where a download may have planted one. Windows offers this from
+   Windows 8 (and Windows 7 with its update); older systems lack it. */
+static void RestrictLibrarySearch(void)
+{
+    HMODULE hKernel = GetModuleHandleA("kernel32.dll");
+    SETDEFAULTDLLDIRECTORIESPROC pfnSetDefault;
+
+    if (hKernel == NULL)
+        return;
+    pfnSetDefault = (SETDEFAULTDLLDIRECTORIESPROC)(GENERICPROC)GetProcAddress(
+        hKernel, "SetDefaultDllDirectories");
+    if (pfnSetDefault != NULL)
+        pfnSetDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 /* The library stays loaded for the life of the process: its printer command
    may be called at any double-click. */
 static HMODULE hShellLibrary;
@@ -33,6 +55,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR pszCmdLin
     (void)pszCmdLine;
     (void)nCmdShow;
 
+    RestrictLibrarySearch();
     InitCommonControls();
 
     if (!RegisterMainWindowClass(hInstance)) {

@@ -8,6 +8,7 @@
 #include "../res/resource.h"
 #include "../locations/locations.h"
 #include "../printers/printers.h"
+#include "../printers/spooler.h"
 
 void RefreshTrayTip(HWND hwnd)
 {
@@ -25,6 +26,8 @@ static LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA *pcs)
        address the window through hMainWnd. */
     hMainWnd = hwnd;
     iPlatform = GetPlatformClass();
+    /* Before the first listing: every spooler call goes through it. */
+    LoadSpooler();
     StartAddressWatch();
     LoadSettings();
     /* Detected now for the tip; the rules first apply after the first

@@ -9,6 +9,7 @@
 #include "../locations/locations.h"
 #include "printerlogic.h"
 #include "printers.h"
+#include "spooler.h"
 
 void StartPrinterEnumeration(void)
 {
@@ -21,11 +22,40 @@ void StartPrinterEnumeration(void)
         InterlockedExchange(&bEnumBusy, 0);
 }
 
+/* Fills the table's rows from the spooler's listing; returns the number of
+   rows written. A spooler without the entry point lists no printers. */
+static int ListPrinters(DWORD dwFlags, DWORD dwLevel)
+{
+    ENUMPRINTERSPROC pfnEnum = Spooler.pfnEnumPrinters;
+    DWORD cbNeeded = 0, cReturned = 0;
+    BYTE *pBuffer;
+    int i, iCount;
+
+    if (pfnEnum == NULL)
+        return 0;
+    /* The first call only learns the size; its failure for want of room is
+       the expected answer. */
+    pfnEnum(dwFlags, NULL, dwLevel, NULL, 0, &cbNeeded, &cReturned);
+    pBuffer = (BYTE *)HeapAlloc(GetProcessHeap(), 0, cbNeeded ? cbNeeded : 1);
+    if (pBuffer == NULL)
+        return 0;
+    cReturned = 0;
+    if (!pfnEnum(dwFlags, NULL, dwLevel, pBuffer, cbNeeded, &cbNeeded, &cReturned))
+        cReturned = 0;
+    iCount = CapPrinterCount(cReturned);
+    for (i = 0; i < iCount; i++) {
+        const char *pszName = (dwLevel == 5) ? ((PRINTER_INFO_5A *)pBuffer)[i].pPrinterName
+                                             : ((PRINTER_INFO_4A *)pBuffer)[i].pPrinterName;
+        CopyPrinterName(PrinterTable[i], pszName ? pszName : "");
+    }
+    HeapFree(GetProcessHeap(), 0, pBuffer);
+    return iCount;
+}
+
 void __cdecl EnumPrinterThread(void *pArg)
 {
-    DWORD dwFlags, dwLevel, cbNeeded = 0, cReturned = 0;
-    BYTE *pBuffer;
-    int i, iCount = 0;
+    DWORD dwFlags, dwLevel;
+    int iCount;
 
     (void)pArg;
     InterlockedExchange(&bEnumBusy, 1);
@@ -37,26 +67,10 @@ void __cdecl EnumPrinterThread(void *pArg)
         dwFlags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
         dwLevel = 4;
     }
+    iCount = ListPrinters(dwFlags, dwLevel);
 
-    /* The first call only learns the size; its failure for want of room is
-       the expected answer. */
-    EnumPrintersA(dwFlags, NULL, dwLevel, NULL, 0, &cbNeeded, &cReturned);
-    pBuffer = (BYTE *)HeapAlloc(GetProcessHeap(), 0, cbNeeded ? cbNeeded : 1);
-    if (pBuffer != NULL) {
-        cReturned = 0;
-        if (!EnumPrintersA(dwFlags, NULL, dwLevel, pBuffer, cbNeeded, &cbNeeded, &cReturned))
-            cReturned = 0;
-        iCount = CapPrinterCount(cReturned);
-        for (i = 0; i < iCount; i++) {
-            const char *pszName = (dwLevel == 5) ? ((PRINTER_INFO_5A *)pBuffer)[i].pPrinterName
-                                                 : ((PRINTER_INFO_4A *)pBuffer)[i].pPrinterName;
-            CopyPrinterName(PrinterTable[i], pszName ? pszName : "");
-        }
-    }
     /* The count is published only after every row is written. */
     InterlockedExchange(&iPrinterCount, iCount);
-    if (pBuffer != NULL)
-        HeapFree(GetProcessHeap(), 0, pBuffer);
 
     /* The first listing applies the location rules once, now that the
        table can name the location's printer. */

@@ -14,6 +14,9 @@ void __cdecl EnumPrinterThread(void *pArg);
 void StartPrinterEnumeration(void);
 
 void SwitchDefaultPrinter(int iRow);
+/* The same switch for a printer named by the caller, not by a table row;
+   nothing happens when the spooler no longer knows the name. */
+void SwitchDefaultPrinterByName(const char *pszName);
 /* Main thread: starts the icon-restore timer a switch on the worker asked for. */
 void StartIconRestoreTimer(void);
 

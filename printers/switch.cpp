@@ -6,26 +6,13 @@
 #include "../tray/tray.h"
 #include "printerlogic.h"
 #include "printers.h"
-
-typedef BOOL (WINAPI *SETDEFAULTPRINTERPROC)(LPCSTR);
-typedef void (*GENERICPROC)(void);
+#include "spooler.h"
 
 static BOOL SetDefaultByFunction(const char *pszName)
 {
-    HMODULE hSpool = LoadLibraryA("winspool.drv");
-    SETDEFAULTPRINTERPROC pfnSetDefault;
-    BOOL bDone;
+    SETDEFAULTPRINTERPROC pfnSetDefault = Spooler.pfnSetDefaultPrinter;
 
-    if (hSpool == NULL)
-        return FALSE;
-    pfnSetDefault = (SETDEFAULTPRINTERPROC)(GENERICPROC)GetProcAddress(hSpool, "SetDefaultPrinterA");
-    if (pfnSetDefault == NULL) {
-        FreeLibrary(hSpool);
-        return FALSE;
-    }
-    bDone = pfnSetDefault(pszName);
-    FreeLibrary(hSpool);
-    return bDone;
+    return pfnSetDefault != NULL && pfnSetDefault(pszName);
 }
 
 static BOOL SetDefaultBySpooler(const char *pszName)
@@ -35,15 +22,20 @@ static BOOL SetDefaultBySpooler(const char *pszName)
     PRINTER_INFO_2A *pInfo;
     BOOL bDone = FALSE;
 
-    if (!OpenPrinterA((LPSTR)pszName, &hPrinter, NULL))
+    /* A spooler without these entry points sets nothing. */
+    if (Spooler.pfnOpenPrinter == NULL || Spooler.pfnGetPrinter == NULL ||
+        Spooler.pfnClosePrinter == NULL ||
+        (iPlatform == PLATFORM_WIN9X && Spooler.pfnSetPrinter == NULL))
         return FALSE;
-    GetPrinterA(hPrinter, 2, NULL, 0, &cbNeeded);
+    if (!Spooler.pfnOpenPrinter((LPSTR)pszName, &hPrinter, NULL))
+        return FALSE;
+    Spooler.pfnGetPrinter(hPrinter, 2, NULL, 0, &cbNeeded);
     pInfo = (PRINTER_INFO_2A *)HeapAlloc(GetProcessHeap(), 0, cbNeeded ? cbNeeded : 1);
-    if (pInfo != NULL && GetPrinterA(hPrinter, 2, (LPBYTE)pInfo, cbNeeded, &cbNeeded)) {
+    if (pInfo != NULL && Spooler.pfnGetPrinter(hPrinter, 2, (LPBYTE)pInfo, cbNeeded, &cbNeeded)) {
         if (iPlatform == PLATFORM_WIN9X) {
             /* The spooler's answer is not consulted: the tail runs either way. */
             pInfo->Attributes |= PRINTER_ATTRIBUTE_DEFAULT;
-            SetPrinterA(hPrinter, 2, (LPBYTE)pInfo, 0);
+            Spooler.pfnSetPrinter(hPrinter, 2, (LPBYTE)pInfo, 0);
             bDone = TRUE;
         } else {
             char szEntry[DEVICE_ENTRY_SIZE];
@@ -56,7 +48,7 @@ static BOOL SetDefaultBySpooler(const char *pszName)
             }
         }
     }
-    ClosePrinter(hPrinter);
+    Spooler.pfnClosePrinter(hPrinter);
     if (pInfo != NULL)
         HeapFree(GetProcessHeap(), 0, pInfo);
     return bDone;
@@ -75,11 +67,17 @@ void SwitchDefaultPrinter(int iRow)
 
     /* A private copy: a worker may rewrite the table while this runs. */
     StringCchCopyA(szName, sizeof(szName), PrinterTable[iRow]);
+    SwitchDefaultPrinterByName(szName);
+}
 
+void SwitchDefaultPrinterByName(const char *pszName)
+{
+    /* The spooler refuses a printer that no longer exists, and then nothing
+       happens: no broadcast, no icon. */
     if (iPlatform == PLATFORM_NT5) {
-        if (!SetDefaultByFunction(szName))
+        if (!SetDefaultByFunction(pszName))
             return;
-    } else if (!SetDefaultBySpooler(szName)) {
+    } else if (!SetDefaultBySpooler(pszName)) {
         return;
     }
 

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "app/mainwnd.h"
+#include "printers/spooler.h"
 
 namespace {
 
@@ -30,6 +31,9 @@ void InProcessTest::SetUp()
     if (!registered) {
         InitCommonControls();
         ASSERT_TRUE(RegisterMainWindowClass(GetModuleHandleA(NULL)));
+        // What the main window's creation does first; some tests list
+        // printers without a window.
+        LoadSpooler();
         registered = true;
     }
     WaitEnumerationIdle();

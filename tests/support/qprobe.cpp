@@ -2,6 +2,8 @@
 // for instance one that Wine runs as another Windows version.
 //   qprobe platform         exits with the platform class
 //   qprobe record-url URL   appends URL to the file named by QUORVEL_URL_LOG
+//   qprobe load-spooler     loads "winspool.drv" by name, as a static import
+//                           would: exits 1 for a stand-in, 0 for the system's
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -21,6 +23,12 @@ int main(int argc, char **argv)
         fprintf(f, "%s\n", argv[2]);
         fclose(f);
         return 0;
+    }
+    if (argc >= 2 && strcmp(argv[1], "load-spooler") == 0) {
+        HMODULE h = LoadLibraryA("winspool.drv");
+        if (h == NULL)
+            return 2;
+        return GetProcAddress(h, "QuorvelStandInSpooler") != NULL ? 1 : 0;
     }
     return 100;
 }

@@ -253,7 +253,30 @@ ScopedWineVersion::ScopedWineVersion(const std::string &exeName, const std::stri
 
 ScopedWineVersion::~ScopedWineVersion()
 {
+    HKEY hKey;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, KEY_ALL_ACCESS, &hKey) == ERROR_SUCCESS) {
+        RegDeleteValueA(hKey, "Version");
+        RegCloseKey(hKey);
+    }
+    // Stays while other settings for the program live below it.
     RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str());
+}
+
+ScopedWineDllOverride::ScopedWineDllOverride(const std::string &exeName, const std::string &dll,
+                                             const std::string &order)
+    : appKey_("Software\\Wine\\AppDefaults\\" + exeName)
+{
+    HKEY hKey;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (appKey_ + "\\DllOverrides").c_str(), 0, NULL, 0,
+                              KEY_ALL_ACCESS, NULL, &hKey, NULL), ERROR_SUCCESS);
+    RegSetValueExA(hKey, dll.c_str(), 0, REG_SZ, (const BYTE *)order.c_str(), (DWORD)order.size() + 1);
+    RegCloseKey(hKey);
+}
+
+ScopedWineDllOverride::~ScopedWineDllOverride()
+{
+    DeleteRegistryTree(HKEY_CURRENT_USER, appKey_ + "\\DllOverrides");
+    RegDeleteKeyA(HKEY_CURRENT_USER, appKey_.c_str());
 }
 
 void DeleteRegistryTree(HKEY hParent, const std::string &path)
@@ -658,7 +681,12 @@ QuorvelProcess::~QuorvelProcess()
 
 bool QuorvelProcess::Start(DWORD timeoutMs)
 {
-    if (!StartProcess(std::string("\"") + QuorvelExePath() + "\"", &pi_))
+    return StartFrom(QuorvelExePath(), timeoutMs);
+}
+
+bool QuorvelProcess::StartFrom(const std::string &exePath, DWORD timeoutMs)
+{
+    if (!StartProcess("\"" + exePath + "\"", &pi_))
         return false;
     return WaitFor([&] {
         hwnd_ = FindQuorvelWindow(pi_.dwProcessId);

@@ -58,6 +58,17 @@ private:
     std::string key_;
 };
 
+// Sets Wine's load order for one library in programs of the given file name
+// ("native,builtin": a copy in the program's folder first, as Windows looks
+// for a library that is not a known system one) while the object lives.
+class ScopedWineDllOverride {
+public:
+    ScopedWineDllOverride(const std::string &exeName, const std::string &dll, const std::string &order);
+    ~ScopedWineDllOverride();
+private:
+    std::string appKey_;
+};
+
 // Deletes a registry key with everything below it (nothing when absent).
 void DeleteRegistryTree(HKEY hParent, const std::string &path);
 // Creates or opens a key below hRoot one level at a time (Wine's ANSI registry
@@ -133,6 +144,8 @@ public:
     ~QuorvelProcess();
     // Starts Quorvel.exe and waits for its hidden main window.
     bool Start(DWORD timeoutMs = 15000);
+    // The same from another copy of the program (a Windows path).
+    bool StartFrom(const std::string &exePath, DWORD timeoutMs = 15000);
     HWND Window() const { return hwnd_; }
     HANDLE Process() const { return pi_.hProcess; }
     DWORD ProcessId() const { return pi_.dwProcessId; }

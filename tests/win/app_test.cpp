@@ -131,11 +131,12 @@ std::string DeviceEntryOf(const char *name)
 // Starts the program as the given Windows version, opens its tray menu with
 // the real pointer and chooses the first printer (Gamma) with the keyboard.
 void ChooseFirstPrinterFromTheMenu(const char *version, const char *screenshot,
-                                   const std::function<bool()> &switched)
+                                   const std::function<bool()> &switched,
+                                   const std::string &exePath = QuorvelExePath())
 {
     ScopedWineVersion scoped("Quorvel.exe", version);
     QuorvelProcess q;
-    ASSERT_TRUE(q.Start());
+    ASSERT_TRUE(q.StartFrom(exePath));
     ASSERT_TRUE(WaitFor([] { return !TrayIconWindows().empty(); }, 10000));
     HWND hIcon = TrayIconWindows().back();
     // A right-click while the first listing still runs shows a notice
@@ -182,6 +183,67 @@ TEST(Program, ChoosingAPrinterOnWindows98StillAnnouncesTheSwitch)
     EXPECT_EQ(ReadDeviceEntry(), "Alpha,wineps.drv,CUPS:Alpha");
     EXPECT_GE(g_broadcasts, 1);
     DestroyWindow(listener);
+}
+
+// Sets a variable of this process's environment, which the programs it
+// starts inherit, while the object lives.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char *name, const std::string &value) : name_(name)
+    {
+        char old[2048];
+        DWORD n = GetEnvironmentVariableA(name, old, sizeof(old));
+        had_ = n > 0 && n < sizeof(old);
+        if (had_)
+            old_.assign(old, n);
+        SetEnvironmentVariableA(name, value.c_str());
+    }
+    ~ScopedEnvironment() { SetEnvironmentVariableA(name_, had_ ? old_.c_str() : NULL); }
+
+private:
+    const char *name_;
+    bool had_;
+    std::string old_;
+};
+
+bool FileExists(const std::string &path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Windows looks for a library that is not a known system one in the
+// program's folder first; Wine prefers its own unless told otherwise, so the
+// test tells it to search as Windows does.
+TEST(Program, NeverLoadsASpoolerPlantedBesideIt)
+{
+    char session[MAX_PATH] = "";
+    ASSERT_GT(GetEnvironmentVariableA("QUORVEL_SESSION_DIR", session, sizeof(session)), 0u);
+    std::string dir = ToWindowsPath(std::string(session) + "/downloads");
+    CreateDirectoryA(dir.c_str(), NULL);
+    std::string exe = dir + "\\Quorvel.exe", probe = dir + "\\qprobe.exe";
+    std::string log = dir + "\\planted.log";
+    ASSERT_TRUE(CopyFileA(QuorvelExePath(), exe.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(ProbeExePath().c_str(), probe.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(ToWindowsPath(QUORVEL_PLANTED_SPOOLER).c_str(),
+                          (dir + "\\winspool.drv").c_str(), FALSE));
+
+    ScopedEnvironment logName("QUORVEL_PLANTED_LOG", log);
+    ScopedWineDllOverride probeSearchesLikeWindows("qprobe.exe", "winspool.drv", "native,builtin");
+    ScopedWineDllOverride searchesLikeWindows("Quorvel.exe", "winspool.drv", "native,builtin");
+
+    // The folder is a real trap: a program there that loads the spooler by
+    // name, as a static import does, gets the stand-in.
+    ASSERT_EQ(RunToExit("\"" + probe + "\" load-spooler", 20000), 1u);
+    ASSERT_TRUE(FileExists(log));
+    ASSERT_TRUE(DeleteFileA(log.c_str()));
+
+    // Quorvel from the same folder lists and switches with the system's spooler.
+    ScopedDeviceEntry restore;
+    WriteDeviceEntry("Alpha,wineps.drv,CUPS:Alpha");
+    ChooseFirstPrinterFromTheMenu("win7", nullptr,
+                                  [] { return ReadDeviceEntry().substr(0, 6) == "Gamma,"; }, exe);
+    EXPECT_EQ(ReadDeviceEntry().substr(0, 6), "Gamma,");
+    EXPECT_FALSE(FileExists(log)) << "the planted library was loaded";
 }
 
 }  // namespace

@@ -7,11 +7,11 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "inprocess.h"
 #include "locations/locations.h"
+#include "printers/spooler.h"
 #include "locationfill.h"
 #include "testsupport.h"
 
@@ -127,8 +127,7 @@ TEST_F(Storm, TheRealProgramKeepsAnsweringAndIsRightAfterwards)
 // Listings seen through the program's own calls to the spooler: a listing
 // runs from its size query to the return of its fetch.
 volatile LONG g_listings, g_running, g_mostAtOnce;
-typedef BOOL(WINAPI *EnumPrintersProc)(DWORD, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD);
-EnumPrintersProc g_realEnumPrinters;
+ENUMPRINTERSPROC g_realEnumPrinters;
 
 BOOL WINAPI CountingEnumPrinters(DWORD flags, LPSTR name, DWORD level, LPBYTE buffer, DWORD cb,
                                  LPDWORD needed, LPDWORD returned)
@@ -145,45 +144,18 @@ BOOL WINAPI CountingEnumPrinters(DWORD flags, LPSTR name, DWORD level, LPBYTE bu
     return done;
 }
 
-// Points this program's import of a function at another; returns the old target.
-void *ReplaceImport(const char *function, void *replacement)
-{
-    BYTE *base = reinterpret_cast<BYTE *>(GetModuleHandleA(NULL));
-    IMAGE_NT_HEADERS *nt =
-        reinterpret_cast<IMAGE_NT_HEADERS *>(base + reinterpret_cast<IMAGE_DOS_HEADER *>(base)->e_lfanew);
-    IMAGE_DATA_DIRECTORY dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (IMAGE_IMPORT_DESCRIPTOR *d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR *>(base + dir.VirtualAddress);
-         d->Name != 0; d++) {
-        IMAGE_THUNK_DATA *names = reinterpret_cast<IMAGE_THUNK_DATA *>(base + d->OriginalFirstThunk);
-        IMAGE_THUNK_DATA *slots = reinterpret_cast<IMAGE_THUNK_DATA *>(base + d->FirstThunk);
-        for (; names->u1.AddressOfData != 0; names++, slots++) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                continue;
-            auto *byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME *>(base + names->u1.AddressOfData);
-            if (strcmp(reinterpret_cast<char *>(byName->Name), function) != 0)
-                continue;
-            DWORD protect;
-            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE, &protect);
-            void *old = reinterpret_cast<void *>(slots->u1.Function);
-            slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
-            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), protect, &protect);
-            return old;
-        }
-    }
-    return NULL;
-}
-
 TEST_F(Storm, NeverRunsTwoPrinterListingsAtOnce)
 {
-    g_realEnumPrinters = reinterpret_cast<EnumPrintersProc>(
-        ReplaceImport("EnumPrintersA", reinterpret_cast<void *>(CountingEnumPrinters)));
-    ASSERT_NE(g_realEnumPrinters, (EnumPrintersProc)NULL);
+    // Every listing goes through the program's one spooler entry point.
+    g_realEnumPrinters = Spooler.pfnEnumPrinters;
+    ASSERT_NE(g_realEnumPrinters, (ENUMPRINTERSPROC)NULL);
+    Spooler.pfnEnumPrinters = CountingEnumPrinters;
     HWND hwnd = StartMainWindow();
     g_listings = g_mostAtOnce = 0;
 
     BurstResult r = Burst(hwnd);
     EXPECT_TRUE(WaitEnumerationIdle());
-    ReplaceImport("EnumPrintersA", reinterpret_cast<void *>(g_realEnumPrinters));
+    Spooler.pfnEnumPrinters = g_realEnumPrinters;
     EXPECT_EQ(r.unanswered, 0);
     EXPECT_GT(g_listings, 1) << "the storm started no listings";
     EXPECT_EQ(g_mostAtOnce, 1) << "two listings ran at once";

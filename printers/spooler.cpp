@@ -1,0 +1,42 @@
+/* The print spooler, loaded by its full path in the system folder. The
+   program imports nothing from it, so the loader never searches the
+   program's own folder for it. */
+#include "../core/textsafe.h"
+#include "spooler.h"
+
+typedef void (*GENERICPROC)(void);
+
+SpoolerEntryPoints Spooler;
+
+/* Kept for the life of the process: the entry points point into it. */
+static HMODULE hSpoolerLibrary;
+
+static GENERICPROC FindEntryPoint(const char *pszName)
+{
+    return (GENERICPROC)GetProcAddress(hSpoolerLibrary, pszName);
+}
+
+void LoadSpooler(void)
+{
+    char szSystem[MAX_PATH];
+    char szPath[MAX_PATH + 16];
+    UINT cch;
+
+    if (hSpoolerLibrary != NULL)
+        return;
+    cch = GetSystemDirectoryA(szSystem, MAX_PATH);
+    if (cch == 0 || cch >= MAX_PATH)
+        return;
+    if (FAILED(StringCchPrintfA(szPath, sizeof(szPath), "%s\\winspool.drv", szSystem)))
+        return;
+    hSpoolerLibrary = LoadLibraryA(szPath);
+    if (hSpoolerLibrary == NULL)
+        return;
+    /* A detour through a plain function type keeps each cast well-defined. */
+    Spooler.pfnEnumPrinters = (ENUMPRINTERSPROC)FindEntryPoint("EnumPrintersA");
+    Spooler.pfnOpenPrinter = (OPENPRINTERPROC)FindEntryPoint("OpenPrinterA");
+    Spooler.pfnGetPrinter = (GETPRINTERPROC)FindEntryPoint("GetPrinterA");
+    Spooler.pfnSetPrinter = (SETPRINTERPROC)FindEntryPoint("SetPrinterA");
+    Spooler.pfnClosePrinter = (CLOSEPRINTERPROC)FindEntryPoint("ClosePrinter");
+    Spooler.pfnSetDefaultPrinter = (SETDEFAULTPRINTERPROC)FindEntryPoint("SetDefaultPrinterA");
+}
