@@ -3,8 +3,15 @@
 #include "../core/state.h"
 #include "traymenu.h"
 #include "../dialogs/dialogs.h"
+#include "../printers/printerlogic.h"
 #include "../printers/printers.h"
 #include "../res/resource.h"
+
+/* The printers the last menu showed, by command id. A choice switches to
+   the printer the user saw, even when a listing has rewritten the table
+   while the menu was open. */
+static PrinterRow MenuPrinterNames[MAX_PRINTERS];
+static int iMenuPrinterCount;
 
 void OnTrayNotify(HWND hwnd, HINSTANCE hInstance, UINT uMouseMsg)
 {
@@ -39,6 +46,7 @@ void ShowTrayMenu(HINSTANCE hInstance, HWND hwnd)
     AppendMenuA(hMenu, MF_SEPARATOR, 0, NULL);
 
     GetDefaultPrinterName(szDefault, 255);
+    iMenuPrinterCount = 0;
     if (bEnumBusy) {
         /* Disabled but drawn normally: a notice, not a choice. */
         AppendMenuA(hMenu, MF_STRING | MF_DISABLED, 0, MENU_TEXT_BUSY);
@@ -46,11 +54,15 @@ void ShowTrayMenu(HINSTANCE hInstance, HWND hwnd)
         int iCount = iPrinterCount;
         UINT uPos = 4;
         int iRow;
+
+        for (iRow = 0; iRow < iCount; iRow++)
+            CopyPrinterName(MenuPrinterNames[iRow], PrinterTable[iRow]);
+        iMenuPrinterCount = iCount;
         /* Last row first; the walk meets the lowest row last, so of two rows
            with the default's name the lower one ends up bold. */
         for (iRow = iCount - 1; iRow >= 0; iRow--) {
-            AppendMenuA(hMenu, MF_STRING, (UINT_PTR)iRow, PrinterTable[iRow]);
-            if (strcmp(PrinterTable[iRow], szDefault) == 0)
+            AppendMenuA(hMenu, MF_STRING, (UINT_PTR)iRow, MenuPrinterNames[iRow]);
+            if (strcmp(MenuPrinterNames[iRow], szDefault) == 0)
                 SetMenuDefaultItem(hMenu, uPos, TRUE);
             uPos++;
         }
@@ -65,6 +77,22 @@ void ShowTrayMenu(HINSTANCE hInstance, HWND hwnd)
                    NULL);
     PostMessageA(hwnd, WM_NULL, 0, 0);
     DestroyMenu(hMenu);
+    TakeMenuPrinterChoice(hwnd);
+}
+
+void TakeMenuPrinterChoice(HWND hwnd)
+{
+    MSG msg;
+
+    /* The menu posts its command before TrackPopupMenu returns, so a
+       printer command waiting now is the user's choice: it names the row
+       as the menu showed it. Other commands go on to the window as usual. */
+    while (PeekMessageA(&msg, hwnd, WM_COMMAND, WM_COMMAND, PM_NOREMOVE) &&
+           msg.wParam < (WPARAM)iMenuPrinterCount) {
+        PeekMessageA(&msg, hwnd, WM_COMMAND, WM_COMMAND, PM_REMOVE);
+        SwitchDefaultPrinterByName(MenuPrinterNames[msg.wParam]);
+    }
+    iMenuPrinterCount = 0;
 }
 
 UINT IconActionFor(int iIconAction)

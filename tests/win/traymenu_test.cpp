@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/traymenu.h"
 #include "inprocess.h"
+#include "printers/printers.h"
 #include "res/resource.h"
 #include "testsupport.h"
 
@@ -237,6 +239,62 @@ TEST_F(TrayMenu, SingleClicksButtonDownsAndMovesDoNothing)
     Pump(300);
     EXPECT_EQ(g_shell.calls, 0);
     EXPECT_FALSE(menu);
+}
+
+// The printers change while the menu is open (a profile-change broadcast
+// starts a listing that rewrites the table): the choice still means the
+// printer the menu showed, or nothing once that printer is gone.
+TEST_F(TrayMenu, AChoiceMeansThePrinterTheMenuShowedWhateverTheTableHoldsByThen)
+{
+    iPlatform = 3;
+    struct Case {
+        const char *change;   // "-Name" deletes a printer, "+Name" adds one
+        const char *keys;     // the keys that reach the shown printer
+        bool listingRuns;     // a listing is still running when the choice comes
+        const char *expected; // the default afterwards
+    };
+    // The menu shows About, Config..., Exit, then Gamma, Delta, Beta, Alpha.
+    const Case cases[] = {
+        {"-Alpha", "Down Down Down Down Down Down Return", false, "Beta,"},
+        {"+Able", "Down Down Down Down Return", true, "Gamma,"},
+        {"-Beta", "Down Down Down Down Down Down Return", false, "Alpha,"},
+    };
+    for (const Case &c : cases) {
+        std::string name = c.change + 1;
+        ASSERT_TRUE(AddSpoolerPrinter("Delta", "Gamma"));
+        EnumPrinterThread(NULL);
+        ASSERT_EQ(iPrinterCount, 4);
+        // Where the chosen printer has vanished, the default stays here.
+        WriteDeviceEntry("Alpha,wineps.drv,CUPS:Alpha");
+
+        bool opened = false;
+        onMenuPopup = [&](HMENU) {
+            if (opened)
+                return;
+            opened = true;
+            if (c.change[0] == '-')
+                EXPECT_TRUE(DeleteSpoolerPrinter(name));
+            else
+                EXPECT_TRUE(AddSpoolerPrinter(name, "Alpha"));
+            EnumPrinterThread(NULL);
+            if (c.listingRuns)
+                bEnumBusy = 1;
+            StartHostCommand(std::string("sleep 0.4; xdotool key --delay 80 ") + c.keys);
+        };
+        ASSERT_TRUE(ClickWindow(hIcon, 3));
+        EXPECT_TRUE(WaitFor([&] { return opened; }, 10000)) << "no menu opened";
+        Pump(1500);
+        onMenuPopup = nullptr;
+        bEnumBusy = 0;
+        EXPECT_EQ(ReadDeviceEntry().substr(0, strlen(c.expected)), c.expected) << c.change;
+
+        if (c.change[0] == '-')
+            EXPECT_TRUE(AddSpoolerPrinter(name, name));
+        else
+            EXPECT_TRUE(DeleteSpoolerPrinter(name));
+        EXPECT_TRUE(DeleteSpoolerPrinter("Delta"));
+        EnumPrinterThread(NULL);
+    }
 }
 
 // Finds this process's About dialog.
