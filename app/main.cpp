@@ -30,6 +30,31 @@ static void RestrictLibrarySearch(void)
         pfnSetDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
+#ifndef RESTART_NO_CRASH
+#define RESTART_NO_CRASH    1
+#define RESTART_NO_HANG     2
+#define RESTART_NO_REBOOT   8
+#endif
+/* Takes a wide command line: the function exists in no 8-bit form. */
+typedef HRESULT (WINAPI *REGISTERAPPLICATIONRESTARTPROC)(const WCHAR *, DWORD);
+
+/* An update that Windows Installer makes while the user is signed in closes
+   the program (Restart Manager); registered, it is started again afterwards.
+   Only then: after a crash, a hang or a reboot the sign-in start (or the
+   user) brings it back, and a second copy must not appear. Vista and later. */
+static void RegisterRestartAfterUpdate(void)
+{
+    HMODULE hKernel = GetModuleHandleA("kernel32.dll");
+    REGISTERAPPLICATIONRESTARTPROC pfnRegister;
+
+    if (hKernel == NULL)
+        return;
+    pfnRegister = (REGISTERAPPLICATIONRESTARTPROC)(GENERICPROC)GetProcAddress(
+        hKernel, "RegisterApplicationRestart");
+    if (pfnRegister != NULL)
+        pfnRegister(NULL, RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);
+}
+
 /* The library stays loaded for the life of the process: its printer command
    may be called at any double-click. */
 static HMODULE hShellLibrary;
@@ -70,6 +95,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR pszCmdLin
     UpdateWindow(hMainWnd);
 
     LookUpPrinterCommand();
+    RegisterRestartAfterUpdate();
 
     msg.wParam = 0;
     while ((bGot = GetMessageA(&msg, NULL, 0, 0)) != 0) {

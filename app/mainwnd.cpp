@@ -18,6 +18,52 @@ void RefreshTrayTip(HWND hwnd)
     SetTrayTip(hwnd, szPrinter);
 }
 
+/* Set while the notification area has not yet taken the icon: at sign-in
+   the taskbar may not exist yet, or the shell may be too busy to answer. */
+static int bTrayWaiting;
+static DWORD dwTrayWaitStart;
+/* Set once the session ends: nobody is left to read a message box. */
+static int bSessionEnding;
+
+static void StopWaitingForTray(HWND hwnd)
+{
+    KillTimer(hwnd, TIMER_TRAY_RETRY);
+    bTrayWaiting = 0;
+}
+
+static void GiveUpTrayIcon(HWND hwnd)
+{
+    MessageBoxA(hwnd, "Error creating taskbar icon.\nExiting Application.", "ERROR",
+                MB_ICONERROR);
+    PostMessageA(hwnd, WM_QUIT, 0, 0);
+}
+
+/* The icon could not be added: try again every few seconds and whenever the
+   shell announces its taskbar, and give up only after two minutes. */
+static void WaitForTray(HWND hwnd)
+{
+    bTrayWaiting = 1;
+    dwTrayWaitStart = GetTickCount();
+    if (SetTimer(hwnd, TIMER_TRAY_RETRY, TRAY_RETRY_INTERVAL_MS, NULL) == 0) {
+        bTrayWaiting = 0;
+        GiveUpTrayIcon(hwnd);
+    }
+}
+
+/* Called while waiting, by the retry timer or the shell's announcement. */
+static void RetryTrayIcon(HWND hwnd)
+{
+    if (AddTrayIcon(hwnd, hAppInstance)) {
+        /* No timer outlives the wait: once the icon is in, nothing wakes. */
+        StopWaitingForTray(hwnd);
+        RefreshTrayTip(hwnd);
+    } else if (GetTickCount() - dwTrayWaitStart >= TRAY_WAIT_LIMIT_MS) {
+        /* Stopped first, so no tick reaches the window behind the box. */
+        StopWaitingForTray(hwnd);
+        GiveUpTrayIcon(hwnd);
+    }
+}
+
 static LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA *pcs)
 {
     uTaskbarCreatedMsg = RegisterWindowMessageA("TaskbarCreated");
@@ -35,11 +81,10 @@ static LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA *pcs)
     DetectLocation();
     ArmAddressWatch(hwnd);
 
-    if (!AddTrayIcon(hwnd, hAppInstance)) {
-        MessageBoxA(hwnd, "Error creating taskbar icon.\nExiting Application.", "ERROR",
-                    MB_ICONERROR);
-        PostMessageA(hwnd, WM_QUIT, 0, 0);
-    }
+    bTrayWaiting = 0;
+    bSessionEnding = 0;
+    if (!AddTrayIcon(hwnd, hAppInstance))
+        WaitForTray(hwnd);
     RefreshTrayTip(hwnd);
     StartPrinterEnumeration();
     return 0;
@@ -66,10 +111,45 @@ static void ApplySavedSettings(HWND hwnd)
 
 static void OnDestroy(HWND hwnd)
 {
-    RemoveTrayIcon(hwnd);
+    if (bTrayWaiting)
+        StopWaitingForTray(hwnd);
+    else if (!RemoveTrayIcon(hwnd) && !bSessionEnding)
+        MessageBoxA(NULL, "Could not remove icon", "Error", MB_ICONWARNING);
     /* Also releases the watch socket. */
     WSACleanup();
     PostQuitMessage(0);
+}
+
+/* Windows ends the session, or Windows Installer's Restart Manager closes
+   the program to replace its file (ENDSESSION_CLOSEAPP): the icon goes and
+   the program ends cleanly, so no stale icon stays behind. */
+static void OnEndSession(HWND hwnd, BOOL bEnding)
+{
+    if (!bEnding)
+        return;
+    bSessionEnding = 1;
+    DestroyWindow(hwnd);
+}
+
+static void OnTimer(HWND hwnd, WPARAM wTimerId)
+{
+    if (wTimerId == TIMER_TRAY_RETRY) {
+        if (bTrayWaiting)
+            RetryTrayIcon(hwnd);
+        else
+            KillTimer(hwnd, TIMER_TRAY_RETRY);
+        return;
+    }
+    KillTimer(hMainWnd, TIMER_ICON_RESTORE);
+    SetTrayIcon(0);
+}
+
+static void OnTaskbarCreated(HWND hwnd)
+{
+    if (bTrayWaiting)
+        RetryTrayIcon(hwnd);
+    else
+        AddTrayIcon(hwnd, hAppInstance);
 }
 
 static void OnCommand(HWND hwnd, WPARAM wParam)
@@ -125,12 +205,17 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         StartIconRestoreTimer();
         return 0;
     case WM_TIMER:
-        KillTimer(hMainWnd, TIMER_ICON_RESTORE);
-        SetTrayIcon(0);
+        OnTimer(hwnd, wParam);
         break;
+    case WM_QUERYENDSESSION:
+        /* Nothing to save: the settings are stored when they are confirmed. */
+        return TRUE;
+    case WM_ENDSESSION:
+        OnEndSession(hwnd, (BOOL)wParam);
+        return 0;
     default:
         if (uMsg == uTaskbarCreatedMsg && uMsg != 0)
-            AddTrayIcon(hwnd, hAppInstance);
+            OnTaskbarCreated(hwnd);
         break;
     }
     return DefWindowProcA(hwnd, uMsg, wParam, lParam);

@@ -17,6 +17,11 @@
 #define MSG_START_ICON_TIMER    (WM_USER + 3)
 #define TIMER_ICON_RESTORE      1016
 #define ICON_RESTORE_DELAY_MS   800
+/* While the notification area does not take the icon (at sign-in it may not
+   exist yet), the icon is tried again this often, for at most this long. */
+#define TIMER_TRAY_RETRY        1017
+#define TRAY_RETRY_INTERVAL_MS  2000
+#define TRAY_WAIT_LIMIT_MS      120000
 #define IDM_EXIT                1011
 #define IDM_ABOUT               1012
 #define IDM_PRINTERS_ERROR      1013

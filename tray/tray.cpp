@@ -30,7 +30,11 @@ BOOL AddTrayIcon(HWND hwnd, HINSTANCE hInstance)
     nid.uCallbackMessage = MSG_TRAY;
     nid.hIcon = LoadIconA(hInstance, MAKEINTRESOURCEA(IDI_IDLE));
     StringCchCopyA(nid.szTip, TIP_FIELD_SIZE, "Quorvel");
-    return Shell_NotifyIconA(NIM_ADD, &nid);
+    if (Shell_NotifyIconA(NIM_ADD, &nid))
+        return TRUE;
+    /* A busy shell may time out after it has added the icon; a change it
+       accepts shows that the icon is there. */
+    return Shell_NotifyIconA(NIM_MODIFY, &nid);
 }
 
 void SetTrayIcon(int bSwitched)
@@ -54,11 +58,10 @@ void SetTrayTip(HWND hwnd, const char *pszPrinterName)
     Shell_NotifyIconA(NIM_MODIFY, &nid);
 }
 
-void RemoveTrayIcon(HWND hwnd)
+BOOL RemoveTrayIcon(HWND hwnd)
 {
     NOTIFYICONDATAA nid;
 
     PrepareIconRecord(&nid, hwnd, 0);
-    if (!Shell_NotifyIconA(NIM_DELETE, &nid))
-        MessageBoxA(NULL, "Could not remove icon", "Error", MB_ICONWARNING);
+    return Shell_NotifyIconA(NIM_DELETE, &nid);
 }

@@ -7,6 +7,7 @@
 BOOL AddTrayIcon(HWND hwnd, HINSTANCE hInstance);
 void SetTrayIcon(int bSwitched);
 void SetTrayTip(HWND hwnd, const char *pszPrinterName);
-void RemoveTrayIcon(HWND hwnd);
+/* FALSE when the shell did not remove the icon; the caller tells the user. */
+BOOL RemoveTrayIcon(HWND hwnd);
 
 #endif

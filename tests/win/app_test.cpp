@@ -246,4 +246,32 @@ TEST(Program, NeverLoadsASpoolerPlantedBesideIt)
     EXPECT_FALSE(FileExists(log)) << "the planted library was loaded";
 }
 
+// Windows Installer's Restart Manager closes a running program before it
+// replaces the program's file: it asks, then tells it the "session" ends.
+TEST(Program, ClosesCleanlyWhenAnUpdateAsksItTo)
+{
+    size_t iconsBefore = TrayIconWindows().size();
+    QuorvelProcess q;
+    ASSERT_TRUE(q.Start());
+    ASSERT_TRUE(WaitFor([&] { return TrayIconWindows().size() == iconsBefore + 1; }, 10000));
+
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(q.Window(), WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP,
+                                    SMTO_ABORTIFHUNG, 5000, &answer));
+    EXPECT_EQ(answer, (DWORD_PTR)TRUE) << "the program must agree to close";
+    // Another program refused: the end is called off and Quorvel runs on.
+    SendMessageTimeoutA(q.Window(), WM_ENDSESSION, FALSE, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG,
+                        5000, NULL);
+    EXPECT_EQ(WaitForSingleObject(q.Process(), 500), (DWORD)WAIT_TIMEOUT);
+    EXPECT_EQ(TrayIconWindows().size(), iconsBefore + 1);
+
+    SendMessageTimeoutA(q.Window(), WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG,
+                        5000, NULL);
+    SendMessageTimeoutA(q.Window(), WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG,
+                        5000, NULL);
+    EXPECT_EQ(WaitProcessExit(q.Process(), 10000), 0u);
+    EXPECT_TRUE(WaitFor([&] { return TrayIconWindows().size() == iconsBefore; }, 10000))
+        << "the icon stayed after the program closed";
+}
+
 }  // namespace

@@ -297,6 +297,121 @@ TEST_F(TrayMenu, AChoiceMeansThePrinterTheMenuShowedWhateverTheTableHoldsByThen)
     }
 }
 
+// A notification area that does not exist yet, or is too busy to answer, as
+// at sign-in: the shell hands icon requests to the first window of the
+// taskbar's class, and this stand-in refuses them all.
+int g_refusedIconRequests;
+LRESULT CALLBACK RefusingTrayProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    if (uMsg == WM_COPYDATA) {
+        g_refusedIconRequests++;
+        return FALSE;
+    }
+    return DefWindowProcA(hwnd, uMsg, wParam, lParam);
+}
+
+// Closes, and counts, any error box this process shows.
+volatile LONG g_errorBoxes, g_stopWatching;
+DWORD WINAPI WatchForErrorBox(LPVOID)
+{
+    while (!g_stopWatching) {
+        HWND box = FindDialogOfProcess(GetCurrentProcessId(), "ERROR");
+        if (box != NULL) {
+            InterlockedIncrement(&g_errorBoxes);
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+        Sleep(50);
+    }
+    return 0;
+}
+
+class LateNotificationArea : public InProcessTest {
+protected:
+    void SetUp() override
+    {
+        InProcessTest::SetUp();
+        static bool registered;
+        if (!registered) {
+            WNDCLASSA wc;
+            ZeroMemory(&wc, sizeof(wc));
+            wc.lpfnWndProc = RefusingTrayProc;
+            wc.hInstance = GetModuleHandleA(NULL);
+            wc.lpszClassName = "Shell_TrayWnd";
+            ASSERT_NE(RegisterClassA(&wc), 0);
+            registered = true;
+        }
+        // Topmost, so that the shell finds it before the real one.
+        hStandIn = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "Shell_TrayWnd", NULL, WS_POPUP,
+                                   0, 0, 1, 1, NULL, NULL, GetModuleHandleA(NULL), NULL);
+        ASSERT_NE(hStandIn, (HWND)NULL);
+        g_refusedIconRequests = 0;
+        g_errorBoxes = 0;
+        g_stopWatching = 0;
+        watcher = CreateThread(NULL, 0, WatchForErrorBox, NULL, 0, NULL);
+        iconsBefore = TrayIconWindows().size();
+        WriteDeviceEntry("Beta,wineps.drv,CUPS:Beta");
+    }
+    void TearDown() override
+    {
+        g_stopWatching = 1;
+        WaitForSingleObject(watcher, 5000);
+        CloseHandle(watcher);
+        if (hStandIn != NULL)
+            DestroyWindow(hStandIn);
+        InProcessTest::TearDown();
+    }
+    // The notification area comes up.
+    void ShellAnswers()
+    {
+        DestroyWindow(hStandIn);
+        hStandIn = NULL;
+    }
+    bool IconShown()
+    {
+        return WaitFor([&] { return TrayIconWindows().size() == iconsBefore + 1; }, 5000);
+    }
+    // Once the icon is in, nothing may wake the program.
+    void ExpectNoTimerLeft()
+    {
+        ClearMessages();
+        Pump(4500);
+        EXPECT_TRUE(Received(WM_TIMER).empty()) << "a timer still wakes the program";
+        EXPECT_EQ(g_errorBoxes, 0) << "an error box was shown";
+    }
+
+    ScopedDeviceEntry restoreEntry;
+    HWND hStandIn = NULL;
+    HANDLE watcher = NULL;
+    size_t iconsBefore = 0;
+};
+
+TEST_F(LateNotificationArea, WaitsAndAddsItsIconWhenTheTaskbarIsAnnounced)
+{
+    StartMainWindow();
+    ASSERT_NE(hMainWnd, (HWND)NULL) << "the program ended";
+    int refusedAtStart = g_refusedIconRequests;
+    EXPECT_GT(refusedAtStart, 0);
+    EXPECT_EQ(TrayIconWindows().size(), iconsBefore);
+    Pump(2500);
+    EXPECT_GT(g_refusedIconRequests, refusedAtStart) << "no second try";
+    EXPECT_EQ(g_errorBoxes, 0);
+
+    ShellAnswers();
+    SendMessageA(hMainWnd, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    ASSERT_TRUE(IconShown());
+    EXPECT_EQ(HoverAndReadTooltip(TrayIconWindows().back()), "Beta");
+    ExpectNoTimerLeft();
+}
+
+TEST_F(LateNotificationArea, AddsItsIconWhenTheShellAnswersAgainUnannounced)
+{
+    StartMainWindow();
+    ASSERT_NE(hMainWnd, (HWND)NULL) << "the program ended";
+    ShellAnswers();
+    ASSERT_TRUE(IconShown()) << "the retry did not add the icon";
+    ExpectNoTimerLeft();
+}
+
 // Finds this process's About dialog.
 HWND FindAbout()
 {
