@@ -27,6 +27,10 @@ const struct hostent *ResolveHostAddresses(void)
     return pHost;
 }
 
+/* Host addresses are read in batches of this many; the resolver's list has
+   no fixed length. */
+#define HOST_ADDRESS_BATCH 16
+
 void DetectLocation(void)
 {
     const struct hostent *pHost;
@@ -39,20 +43,26 @@ void DetectLocation(void)
         return;
 
     iCount = CapLocationCount(AutoSettings.iAutoPrinterCount);
+    if (iCount < 0)
+        iCount = 0;
     for (i = 0; i < iCount; i++) {
         auStart[i] = ParseBound(AutoSettings.locations[i].szIPStart);
         auEnd[i] = ParseBound(AutoSettings.locations[i].szIPFinish);
     }
 
-    /* Host addresses in the resolver's order are the outer loop. */
-    for (h = 0; pHost->h_addr_list[h] != NULL; h++) {
-        u_long ulNet;
-        uint32_t uAddress;
-        int iMatch;
+    /* The same search the logic tests check: host addresses in the
+       resolver's order, batch after batch, so an earlier address always
+       decides before a later one. */
+    for (h = 0; pHost->h_addr_list[h] != NULL;) {
+        uint32_t auHost[HOST_ADDRESS_BATCH];
+        int cHost = 0, iMatch;
 
-        CopyMemory(&ulNet, pHost->h_addr_list[h], sizeof(ulNet));
-        uAddress = (uint32_t)ntohl(ulNet);
-        iMatch = FindMatchingRange(&uAddress, 1, auStart, auEnd, iCount < 0 ? 0 : iCount);
+        for (; cHost < HOST_ADDRESS_BATCH && pHost->h_addr_list[h] != NULL; h++) {
+            u_long ulNet;
+            CopyMemory(&ulNet, pHost->h_addr_list[h], sizeof(ulNet));
+            auHost[cHost++] = (uint32_t)ntohl(ulNet);
+        }
+        iMatch = FindMatchingRange(auHost, cHost, auStart, auEnd, iCount);
         if (iMatch >= 0) {
             StringCchCopyA(szCurrentLocation, sizeof(szCurrentLocation),
                            AutoSettings.locations[iMatch].szLocationName);
