@@ -1,6 +1,7 @@
 /* The tray icon's popup menu and double-click action. */
 #include <string.h>
 #include "../core/state.h"
+#include "menulogic.h"
 #include "traymenu.h"
 #include "../dialogs/dialogs.h"
 #include "../printers/printers.h"
@@ -46,10 +47,14 @@ void ShowTrayMenu(HINSTANCE hInstance, HWND hwnd)
         int iCount = iPrinterCount;
         UINT uPos = 4;
         int iRow;
+        char szText[MENU_TEXT_SIZE];
         /* Last row first; the walk meets the lowest row last, so of two rows
            with the default's name the lower one ends up bold. */
         for (iRow = iCount - 1; iRow >= 0; iRow--) {
-            AppendMenuA(hMenu, MF_STRING, (UINT_PTR)iRow, PrinterTable[iRow]);
+            /* The name as the spooler gives it: an "&" in it is shown, not
+               taken as an access key. */
+            ComposeMenuText(PrinterTable[iRow], szText, sizeof(szText));
+            AppendMenuA(hMenu, MF_STRING, (UINT_PTR)iRow, szText);
             if (strcmp(PrinterTable[iRow], szDefault) == 0)
                 SetMenuDefaultItem(hMenu, uPos, TRUE);
             uPos++;
