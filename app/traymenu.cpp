@@ -1,6 +1,7 @@
 /* The tray icon's popup menu and double-click action. */
 #include <string.h>
 #include "../core/state.h"
+#include "menulogic.h"
 #include "traymenu.h"
 #include "../dialogs/dialogs.h"
 #include "../printers/printerlogic.h"
@@ -54,6 +55,7 @@ void ShowTrayMenu(HINSTANCE hInstance, HWND hwnd)
         int iCount = iPrinterCount;
         UINT uPos = 4;
         int iRow;
+        char szText[MENU_TEXT_SIZE];
 
         for (iRow = 0; iRow < iCount; iRow++)
             CopyPrinterName(MenuPrinterNames[iRow], PrinterTable[iRow]);
@@ -61,7 +63,10 @@ void ShowTrayMenu(HINSTANCE hInstance, HWND hwnd)
         /* Last row first; the walk meets the lowest row last, so of two rows
            with the default's name the lower one ends up bold. */
         for (iRow = iCount - 1; iRow >= 0; iRow--) {
-            AppendMenuA(hMenu, MF_STRING, (UINT_PTR)iRow, MenuPrinterNames[iRow]);
+            /* The name as the spooler gives it: an "&" in it is shown, not
+               taken as an access key. */
+            ComposeMenuText(MenuPrinterNames[iRow], szText, sizeof(szText));
+            AppendMenuA(hMenu, MF_STRING, (UINT_PTR)iRow, szText);
             if (strcmp(MenuPrinterNames[iRow], szDefault) == 0)
                 SetMenuDefaultItem(hMenu, uPos, TRUE);
             uPos++;

@@ -10,24 +10,47 @@
 #include "../core/records.h"
 #include "dialoglogic.h"
 
-#ifndef INADDR_NONE
-#define INADDR_NONE 0xFFFFFFFFu
-#endif
-
-int IsAddressText(const char *pszAddress)
+int ParseAddressText(const char *pszAddress, uint32_t *puAddress)
 {
-    /* Old stacks read an empty text as 0.0.0.0, so empty is refused first. */
-    if (pszAddress[0] == '\0')
+    const char *p = pszAddress;
+    uint32_t uAddress = 0;
+    int iPart;
+
+    for (iPart = 0; iPart < 4; iPart++) {
+        uint32_t uPart = 0;
+        int cDigits = 0;
+
+        if (iPart > 0 && *p++ != '.')
+            return 0;
+        if (p[0] == '0' && p[1] >= '0' && p[1] <= '9')
+            return 0;
+        /* A fourth digit stands where a dot or the end must be: refused. */
+        while (cDigits < 3 && *p >= '0' && *p <= '9') {
+            uPart = uPart * 10 + (uint32_t)(*p - '0');
+            p++;
+            cDigits++;
+        }
+        if (cDigits == 0 || uPart > 255)
+            return 0;
+        uAddress = (uAddress << 8) | uPart;
+    }
+    if (*p != '\0')
         return 0;
-    return inet_addr(pszAddress) != INADDR_NONE;
+    *puAddress = uAddress;
+    return 1;
 }
 
 int CheckLocationFields(const char *pszName, const char *pszIPStart, const char *pszIPFinish,
                         const char *pszPrinter)
 {
+    uint32_t uStart = 0, uFinish = 0;
+
     if (pszName[0] == '\0')
         return LOCATION_NO_NAME;
-    if (!IsAddressText(pszIPStart) || !IsAddressText(pszIPFinish))
+    /* A range whose first address lies above its last holds nothing the
+       user meant. */
+    if (!ParseAddressText(pszIPStart, &uStart) || !ParseAddressText(pszIPFinish, &uFinish) ||
+        uStart > uFinish)
         return LOCATION_BAD_RANGE;
     if (pszPrinter[0] == '\0')
         return LOCATION_NO_PRINTER;

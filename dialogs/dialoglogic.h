@@ -23,17 +23,20 @@
 #define LOCATION_BAD_RANGE      2
 #define LOCATION_NO_PRINTER     3
 
-/* Checks a location as typed: a name, then two addresses that inet_addr
-   accepts (255.255.255.255 is refused, as inet_addr cannot tell it from a
-   failure), then a printer. */
+/* Checks a location as typed: a name, then a range of two addresses that
+   ParseAddressText accepts, the first not above the last, then a printer. */
 int CheckLocationFields(const char *pszName, const char *pszIPStart, const char *pszIPFinish,
                         const char *pszPrinter);
 
 /* Text of the message box for a failed check; NULL for LOCATION_FIELDS_OK. */
 const char *LocationCheckMessage(int iCheck);
 
-/* 1 when the text is a non-empty address that inet_addr accepts. */
-int IsAddressText(const char *pszAddress);
+/* Reads an address as the location dialog takes it: four decimal numbers from
+   0 to 255 joined by dots, none with a leading zero (but "0" itself), and
+   nothing else. Location detection reads such a text as exactly that address,
+   where the sockets parser would read "010" as octal, "10.1" as 10.0.0.1 and
+   a blank as 0.0.0.0. Returns 1 and the address in host order, or 0. */
+int ParseAddressText(const char *pszAddress, uint32_t *puAddress);
 
 /* The Auto range around an address (network byte order): its first three
    parts followed by ".1" and ".254". Address 0 gives 0.0.0.1 to 0.0.0.254. */

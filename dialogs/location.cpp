@@ -66,7 +66,8 @@ static BOOL ConfirmLocation(HWND hDlg)
         MessageBoxA(NULL, LocationCheckMessage(iCheck), "Error", MB_ICONWARNING);
         return FALSE;
     }
-    /* Stored as typed: detection parses the texts the same way. */
+    /* Stored as typed: in the form the checks accept, detection reads each
+       text back as this very address. */
     StringCchCopyA(LocationEdit.szLocationName, NAME_FIELD_SIZE, szName);
     StringCchCopyA(LocationEdit.szIPStart, NAME_FIELD_SIZE, szIPStart);
     StringCchCopyA(LocationEdit.szIPFinish, NAME_FIELD_SIZE, szIPFinish);

@@ -95,4 +95,6 @@ if [ -n "$samples" ]; then
     echo "Sample printers for this run (${names//$'\n'/, }): they hold every job, print nothing, and go when Quorvel exits."
 fi
 echo "Quorvel runs in the notification area. Stop it with its menu's Exit, or Ctrl+C here."
+# Wine's shell has the double-click's printer command only as a stub.
+echo "Under Wine a double-click on the icon opens nothing and may end Quorvel (README.md, \"Try it\")."
 wine "$QUORVEL_WIN_BUILD/Quorvel.exe"

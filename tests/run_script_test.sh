@@ -49,6 +49,7 @@ out=$QUORVEL_SESSION_DIR/run.out
 check() { [ "$(wine "$LIST" | tr -d '\r' | tr '\n' ' ')" = "Alpha Beta Gamma " ] || fail "printers changed"; }
 run_until_exit "$out"
 grep -qi sample "$out" && fail "samples on a machine with printers: $(cat "$out")"
+grep -q "double-click on the icon opens nothing" "$out" || fail "no word on the double-click: $(cat "$out")"
 
 # No print server at all, in a prefix of its own: the samples come.
 check() { :; }

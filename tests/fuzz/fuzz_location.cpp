@@ -1,6 +1,7 @@
 // The location dialog's checks: a location they pass has a name, a printer and
-// two bounds the sockets parser reads back; the Auto range always passes and
-// holds the host; the list never takes more than ten locations.
+// two plain dotted addresses, in order, that the sockets parser reads back as
+// typed; the Auto range always passes and holds the host; the list never takes
+// more than ten locations.
 #ifdef _WIN32
 #include <winsock2.h>
 #else
@@ -21,6 +22,16 @@ static uint32_t ParseBound(const char *psz)
     return ntohl(inet_addr(psz));
 }
 
+// The standard text form, which glibc's inet_pton takes and no other: four
+// decimal numbers without leading zeros. True when the dialog's parser agrees
+// with it on whether the text is one, and on the address.
+static bool AgreesWithStandardForm(const char *psz, bool bTaken, uint32_t uTaken)
+{
+    struct in_addr addr;
+    bool bStandard = inet_pton(AF_INET, psz, &addr) == 1;
+    return bTaken == bStandard && (!bTaken || uTaken == ntohl(addr.s_addr));
+}
+
 static void CheckFields(FuzzedDataProvider &fdp)
 {
     // The dialog reads each field into 255 bytes: at most 254 characters.
@@ -34,12 +45,19 @@ static void CheckFields(FuzzedDataProvider &fdp)
     FUZZ_CHECK((LocationCheckMessage(iCheck) == nullptr) == (iCheck == LOCATION_FIELDS_OK));
     // The name is judged first, whatever else is wrong.
     FUZZ_CHECK((iCheck == LOCATION_NO_NAME) == name.empty());
+    // An address passes exactly when the strict standard parser takes it, and
+    // both read the same number.
+    uint32_t uStart = 0, uEnd = 0;
+    bool bStart = ParseAddressText(start.c_str(), &uStart) != 0;
+    bool bEnd = ParseAddressText(finish.c_str(), &uEnd) != 0;
+    FUZZ_CHECK(AgreesWithStandardForm(start.c_str(), bStart, uStart));
+    FUZZ_CHECK(AgreesWithStandardForm(finish.c_str(), bEnd, uEnd));
+    if (!name.empty())
+        FUZZ_CHECK((iCheck == LOCATION_BAD_RANGE) == !(bStart && bEnd && uStart <= uEnd));
     if (iCheck != LOCATION_FIELDS_OK)
         return;
 
-    FUZZ_CHECK(!name.empty() && !printer.empty() && !start.empty() && !finish.empty());
-    FUZZ_CHECK(inet_addr(start.c_str()) != INADDR_NONE);
-    FUZZ_CHECK(inet_addr(finish.c_str()) != INADDR_NONE);
+    FUZZ_CHECK(!name.empty() && !printer.empty());
 
     // OK stores the texts as typed, whole, inside their fields.
     LocationRecord *pLocation = static_cast<LocationRecord *>(malloc(sizeof(LocationRecord)));
@@ -50,13 +68,14 @@ static void CheckFields(FuzzedDataProvider &fdp)
     FUZZ_CHECK(start == pLocation->szIPStart && finish == pLocation->szIPFinish);
     FUZZ_CHECK(name == pLocation->szLocationName && printer == pLocation->szPrinterName);
 
-    // Detection reads the same bounds back: a host at the typed start is held
-    // by the range unless the range is reversed, or the start is a loopback
-    // address (those count as 0) in a range reaching past loopback.
-    uint32_t uStart = ParseBound(pLocation->szIPStart), uEnd = ParseBound(pLocation->szIPFinish);
-    FUZZ_CHECK(uStart != 0xFFFFFFFFu && uEnd != 0xFFFFFFFFu);
+    // Detection reads the stored bounds back as the addresses typed (also
+    // 255.255.255.255, the parser's failure value): a host at the typed start
+    // is held unless the start is a loopback address (those count as 0) in a
+    // range reaching past loopback.
+    FUZZ_CHECK(ParseBound(pLocation->szIPStart) == uStart);
+    FUZZ_CHECK(ParseBound(pLocation->szIPFinish) == uEnd);
     uint32_t uHost = uStart;
-    if (uStart <= uEnd && (NormaliseHostAddress(uStart) == uStart || uEnd <= LOOPBACK_LAST))
+    if (NormaliseHostAddress(uStart) == uStart || uEnd <= LOOPBACK_LAST)
         FUZZ_CHECK(FindMatchingRange(&uHost, 1, &uStart, &uEnd, 1) == 0);
     free(pLocation);
 }
@@ -76,6 +95,12 @@ static void CheckAutoRange(FuzzedDataProvider &fdp)
         FUZZ_CHECK(CheckLocationFields("n", pszStart, pszFinish, "p") == LOCATION_FIELDS_OK);
         uint32_t uStart = ParseBound(pszStart), uEnd = ParseBound(pszFinish);
         uint32_t uHost = ntohl(ipAddress);
+        // Any address in its dotted form passes as that address.
+        struct in_addr addr;
+        uint32_t uRead = 0;
+        addr.s_addr = ipAddress;
+        FUZZ_CHECK(ParseAddressText(inet_ntoa(addr), &uRead));
+        FUZZ_CHECK(uRead == uHost);
         FUZZ_CHECK(uStart <= uEnd);
         FUZZ_CHECK((uStart & 0xFFFFFF00u) == (uHost & 0xFFFFFF00u));
         FUZZ_CHECK((uStart & 0xFFu) == 1 && (uEnd & 0xFFu) == 254);

@@ -5,6 +5,12 @@
 #include <cstring>
 #include <string>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <arpa/inet.h>
+#endif
+
 #include "core/records.h"
 #include "dialogs/dialoglogic.h"
 #include "locations/settingslogic.h"
@@ -38,33 +44,59 @@ TEST(LocationChecks, EachFailureHasItsOwnMessage)
     EXPECT_EQ(LocationCheckMessage(LOCATION_FIELDS_OK), nullptr);
 }
 
-TEST(LocationChecks, AnAddressIsWhatTheSocketsParserAccepts)
+// A bound as location detection reads stored text: the sockets parser, in host order.
+uint32_t AsDetectionReadsIt(const char *text)
 {
-    struct Case { const char *text; bool ok; };
+    return ntohl(inet_addr(text));
+}
+
+TEST(LocationChecks, AnAddressIsFourPlainDecimalNumbers)
+{
+    struct Case { const char *text; bool ok; uint32_t value; };
     const Case cases[] = {
-        {"10.0.0.200", true},
-        {"10.1", true},              // shortened forms of the sockets parser
-        {"10", true},
-        {"0x0a.0.0.1", true},        // hexadecimal part
-        {"012.0.0.1", true},         // octal part
-        {"0.0.0.0", true},
-        {"255.255.255.254", true},
-        {"255.255.255.255", false},  // the parser's own failure value
-        {"10.0.0.x", false},
-        {"", false},
-        {"256.0.0.1", false},
-        {"1.2.3.4.5", false},
-        {"10..0.1", false},
-        {"office", false},
+        {"10.0.0.1", true, 0x0A000001u},
+        {"0.0.0.0", true, 0},
+        {"255.255.255.255", true, 0xFFFFFFFFu},  // the sockets parser's failure value, typed
+        {"192.168.100.10", true, 0xC0A8640Au},
+        {"010.0.0.1", false, 0},                 // octal to the sockets parser: 8.0.0.1
+        {"10.0.0.00", false, 0},
+        {"0x0a.0.0.1", false, 0},
+        {"1.2.3", false, 0},                     // shortened: 1.2.0.3
+        {"10", false, 0},
+        {" 10.0.0.1", false, 0},
+        {"10.0.0.1 ", false, 0},
+        {" ", false, 0},                         // 0.0.0.0 to some sockets parsers
+        {"", false, 0},
+        {"256.1.1.1", false, 0},
+        {"1.2.3.4.5", false, 0},
+        {"1.2.3.1000", false, 0},
+        {"10..0.1", false, 0},
+        {"10.0.0.", false, 0},
+        {"+1.2.3.4", false, 0},
+        {"10.0.0.x", false, 0},
     };
     for (const Case &c : cases) {
-        EXPECT_EQ(IsAddressText(c.text) != 0, c.ok) << '"' << c.text << '"';
+        uint32_t value = 0x12345678u;
+        EXPECT_EQ(ParseAddressText(c.text, &value) != 0, c.ok) << '"' << c.text << '"';
+        if (c.ok) {
+            EXPECT_EQ(value, c.value) << c.text;
+            // Detection, reading the stored text its own way, sees the same address.
+            EXPECT_EQ(AsDetectionReadsIt(c.text), c.value) << c.text;
+        }
         // Either bound alone decides.
-        EXPECT_EQ(Check("n", c.text, "10.0.0.1", "p") == LOCATION_FIELDS_OK, c.ok) << c.text;
-        EXPECT_EQ(Check("n", "10.0.0.1", c.text, "p") == LOCATION_FIELDS_OK, c.ok) << c.text;
+        EXPECT_EQ(Check("n", c.text, "255.255.255.255", "p") == LOCATION_FIELDS_OK, c.ok) << c.text;
+        EXPECT_EQ(Check("n", "0.0.0.0", c.text, "p") == LOCATION_FIELDS_OK, c.ok) << c.text;
     }
-    // A reversed range is no concern of the checks.
-    EXPECT_EQ(Check("n", "10.0.0.200", "10.0.0.10", "p"), LOCATION_FIELDS_OK);
+}
+
+TEST(LocationChecks, TheFirstAddressMayNotLieAboveTheLast)
+{
+    EXPECT_EQ(Check("n", "10.0.0.200", "10.0.0.10", "p"), LOCATION_BAD_RANGE);
+    EXPECT_EQ(Check("n", "10.0.5.254", "10.0.5.1", ""), LOCATION_BAD_RANGE);
+    // Compared unsigned: 192.168.0.1 lies above 10.0.0.1.
+    EXPECT_EQ(Check("n", "192.168.0.1", "10.0.0.1", "p"), LOCATION_BAD_RANGE);
+    EXPECT_EQ(Check("n", "10.0.0.1", "192.168.0.1", "p"), LOCATION_FIELDS_OK);
+    EXPECT_EQ(Check("n", "10.0.0.7", "10.0.0.7", "p"), LOCATION_FIELDS_OK);
 }
 
 // An address in network byte order, whatever the machine's byte order.
@@ -114,6 +146,7 @@ TEST(AutoRange, WithNoAddressSpansZeroNetwork)
     AutoRange r = Auto(0);
     EXPECT_EQ(r.start, "0.0.0.1");
     EXPECT_EQ(r.finish, "0.0.0.254");
+    EXPECT_EQ(Check("n", r.start.c_str(), r.finish.c_str(), "p"), LOCATION_FIELDS_OK);
 }
 
 TEST(AutoRange, FitsTheAddressFieldsAndIsCutInASmallBuffer)

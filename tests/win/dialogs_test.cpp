@@ -316,6 +316,25 @@ void ExpectConfigBox(const SeenBox &box, HWND hConfig, const std::string &text,
     EXPECT_EQ(box.buttons, buttons) << text;
 }
 
+// Ranges the location dialog refuses, each reached from the one before by
+// retyping a field: forms the sockets parser would read as another address
+// (octal, blanks) and a start above the end. Typed, blanks reach the checks.
+struct FieldEdit {
+    int id;
+    std::string text;
+};
+struct RefusedRange {
+    std::string range;
+    std::vector<FieldEdit> edits;
+};
+const std::vector<RefusedRange> kRefusedRanges = {
+    {"10.0.0.x to nothing", {}},
+    {"010.0.0.1 to 10.0.0.9", {{IDC_IPFINISH, "10.0.0.9"}, {IDC_IPSTART, "010.0.0.1"}}},
+    {"' 10.0.0.1' to 10.0.0.9", {{IDC_IPSTART, " 10.0.0.1"}}},
+    {"10.0.0.10 to 10.0.0.9", {{IDC_IPSTART, "10.0.0.10"}}},
+    {"10.0.0.1 to '10.0.0.9 '", {{IDC_IPSTART, "10.0.0.1"}, {IDC_IPFINISH, "10.0.0.9 "}}},
+};
+
 TEST_F(ConfigDialog, AddChecksTheNameThenTheRangeThenThePrinterAndKeepsTheTextAsTyped)
 {
     AutoSettings.bSetByIP = 1;
@@ -329,20 +348,18 @@ TEST_F(ConfigDialog, AddChecksTheNameThenTheRangeThenThePrinterAndKeepsTheTextAs
         Press(hLoc, IDOK);
         BoxNumber(1);
         TypeInto(hLoc, IDC_LOCATIONNAME, "Lab");
-        Press(hLoc, IDOK);  // 10.0.0.x and an empty last address
-        BoxNumber(2);
-        TypeInto(hLoc, IDC_IPSTART, "255.255.255.255");
-        TypeInto(hLoc, IDC_IPFINISH, "10.0.0.10");
+        size_t boxes = 1;
+        for (const RefusedRange &refused : kRefusedRanges) {
+            for (const FieldEdit &edit : refused.edits)
+                TypeInto(hLoc, edit.id, edit.text);
+            Press(hLoc, IDOK);
+            BoxNumber(++boxes);
+        }
+        // The widest range passes: only the printer is missing now.
+        TypeInto(hLoc, IDC_IPSTART, "0.0.0.0");
+        TypeInto(hLoc, IDC_IPFINISH, "255.255.255.255");
         Press(hLoc, IDOK);
-        BoxNumber(3);
-        TypeInto(hLoc, IDC_IPSTART, "10.0.0.200");
-        TypeInto(hLoc, IDC_IPFINISH, "");
-        Press(hLoc, IDOK);
-        BoxNumber(4);
-        // A valid range, reversed: only the printer is missing now.
-        TypeInto(hLoc, IDC_IPFINISH, "10.0.0.10");
-        Press(hLoc, IDOK);
-        BoxNumber(5);
+        BoxNumber(++boxes);
         EXPECT_TRUE(IsWindowVisible(hLoc)) << "a failed check must leave the dialog open";
         EXPECT_EQ(ControlText(hLoc, IDC_LOCATIONNAME), "Lab") << "fields stay as they are";
         ASSERT_TRUE(ChooseFromDropList(GetDlgItem(hLoc, IDC_PRINTER), "Gamma"));
@@ -354,23 +371,24 @@ TEST_F(ConfigDialog, AddChecksTheNameThenTheRangeThenThePrinterAndKeepsTheTextAs
         secondOpenedEmpty = ControlText(hLoc, IDC_LOCATIONNAME).empty() &&
                             ControlText(hLoc, IDC_IPSTART).empty() &&
                             ControlText(hLoc, IDC_IPFINISH).empty() && SelectedPrinter(hLoc) == -1;
-        EXPECT_TRUE(EnterLocation(hLoc, {"Annex", "Alpha", "10.1", "10.2"}));
+        EXPECT_TRUE(EnterLocation(hLoc, {"Annex", "Alpha", "10.0.0.1", "10.0.0.1"}));
         rows = FromRows(ListRows(ListOf(hDlg)));
         Press(hDlg, IDOK);
         EXPECT_TRUE(WaitClosed(hDlg));
     });
 
     std::vector<SeenBox> boxes = watch->Boxes();
-    ASSERT_EQ(boxes.size(), 5u);
+    ASSERT_EQ(boxes.size(), kRefusedRanges.size() + 2);
     ExpectLocationBox(boxes[0], "Please enter a Location Name");
-    ExpectLocationBox(boxes[1], "Invalid IP range");
-    ExpectLocationBox(boxes[2], "Invalid IP range");
-    ExpectLocationBox(boxes[3], "Invalid IP range");
-    ExpectLocationBox(boxes[4], "Please choose a valid printer");
+    for (size_t i = 0; i < kRefusedRanges.size(); i++) {
+        SCOPED_TRACE(kRefusedRanges[i].range);
+        ExpectLocationBox(boxes[i + 1], "Invalid IP range");
+    }
+    ExpectLocationBox(boxes.back(), "Please choose a valid printer");
     EXPECT_TRUE(secondOpenedEmpty) << "Add must open an empty location dialog";
 
-    std::vector<Loc> expected = {{"Annex", "Alpha", "10.1", "10.2"},
-                                 {"Lab", "Gamma", "10.0.0.200", "10.0.0.10"}};
+    std::vector<Loc> expected = {{"Annex", "Alpha", "10.0.0.1", "10.0.0.1"},
+                                 {"Lab", "Gamma", "0.0.0.0", "255.255.255.255"}};
     EXPECT_EQ(rows, expected);
     EXPECT_EQ(InMemory(), expected);
     EXPECT_EQ(ReadStored().locations, expected);
@@ -562,6 +580,43 @@ TEST_F(ConfigDialogOnPrivateNetwork, AutoWithoutAResolvableAddressSpansZeroNetwo
     ExpectNoNetworkPreset(seen);
 }
 
+TEST_F(ConfigDialogOnPrivateNetwork, AStoredRangeWithLeadingZerosKeepsItsOldMeaningThroughOk)
+{
+    ASSERT_TRUE(SetAddresses("8.0.0.5/24"));
+    ASSERT_TRUE(WaitFor([] { return HostAddress() == "8.0.0.5"; }, 5000)) << HostAddress();
+    // As an older version or a hand edit stored it: read the old way, 010 is
+    // octal, so the range is 8.0.0.1 to 8.0.0.254.
+    const std::vector<Loc> stored = {{"Lab", "Gamma", "010.000.000.001", "010.000.000.254"}};
+    AutoSettings.bSetByIP = 1;
+    SetLocations(stored);
+    SaveSettings();
+    ZeroMemory(&AutoSettings, sizeof(AutoSettings));
+    LoadSettings();
+    ASSERT_EQ(InMemory(), stored);
+    DetectLocation();
+    EXPECT_STREQ(szCurrentLocation, "Lab");
+
+    std::string shownStart;
+    RunConfig([&](HWND hDlg) {
+        ClickListRow(ListOf(hDlg), 0);
+        HWND hLoc = OpenLocationDialog(hDlg, IDC_MODIFY);
+        ASSERT_NE(hLoc, (HWND)NULL);
+        shownStart = ControlText(hLoc, IDC_IPSTART);
+        Press(hLoc, IDOK);
+        BoxNumber(1);
+        Press(hLoc, IDCANCEL);
+        EXPECT_TRUE(WaitClosed(hLoc));
+        Press(hDlg, IDOK);
+        EXPECT_TRUE(WaitClosed(hDlg));
+    });
+    EXPECT_EQ(shownStart, "010.000.000.001");
+    ExpectLocationBox(BoxNumber(1), "Invalid IP range");
+    EXPECT_EQ(ReadStored().locations, stored) << "OK keeps the stored row as it was";
+    EXPECT_TRUE(WaitFor([] { return ReadDeviceEntry().substr(0, 6) == "Gamma,"; }, 8000))
+        << "at 8.0.0.5 the location applies: " << ReadDeviceEntry();
+    EXPECT_STREQ(szCurrentLocation, "Lab");
+}
+
 // Ten locations whose names sort as they are numbered.
 std::vector<Loc> TenSites()
 {
@@ -712,13 +767,14 @@ TEST_F(ConfigDialog, OkStoresTheRowsInNameOrderSavesAndAppliesTheLocation)
     AutoSettings.bIfNoMatch = 1;
     AutoSettings.iIconAction = 1;
     lstrcpynA(AutoSettings.szNoMatchPrinter, "Alpha", NAME_FIELD_SIZE);
-    // "Anywhere" holds every host address, loopback included.
-    SetLocations({{"Zulu", "Alpha", "10.9.9.1", "10.9.9.9"},
+    // "Anywhere" holds every host address, loopback included. Zulu's stored
+    // start is a form the location dialog refuses: OK keeps it as it is.
+    SetLocations({{"Zulu", "Alpha", "010.9.9.1", "10.9.9.9"},
                   {"Anywhere", "Gamma", "0.0.0.0", "255.255.255.254"},
                   {"Mike", "Beta", "172.16.0.1", "172.16.0.254"}});
     const std::vector<Loc> sorted = {{"Anywhere", "Gamma", "0.0.0.0", "255.255.255.254"},
                                      {"Mike", "Beta", "172.16.0.1", "172.16.0.254"},
-                                     {"Zulu", "Alpha", "10.9.9.1", "10.9.9.9"}};
+                                     {"Zulu", "Alpha", "010.9.9.1", "10.9.9.9"}};
     ASSERT_EQ(ReadDeviceEntry().substr(0, 5), "Beta,");
     ClearMessages();
     std::vector<Loc> shown;

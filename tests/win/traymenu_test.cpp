@@ -183,6 +183,44 @@ TEST_F(TrayMenu, ChoosingAPrinterMakesItTheDefault)
     EXPECT_EQ(ReadDeviceEntry().substr(0, 6), "Gamma,");
 }
 
+// A printer in Wine's spooler for one test, gone again at its end.
+struct ScopedSpoolerPrinter {
+    explicit ScopedSpoolerPrinter(const std::string &printer)
+        : name(printer), added(AddSpoolerPrinter(printer))
+    {
+    }
+    ~ScopedSpoolerPrinter()
+    {
+        if (added)
+            DeleteSpoolerPrinter(name);
+    }
+    std::string name;
+    bool added;
+};
+
+TEST_F(TrayMenu, ANameWithAnAmpersandIsShownAsItIsAndNoKeyOfItChoosesIt)
+{
+    iPlatform = 3;
+    ScopedSpoolerPrinter printer("R&D Laser");
+    ASSERT_TRUE(printer.added);
+    SendMessageA(hMainWnd, WM_WININICHANGE, 0, 0);
+    ASSERT_TRUE(WaitEnumerationIdle());
+    ASSERT_EQ(iPrinterCount, 4);  // Alpha, Beta, Gamma, R&D Laser
+
+    // "&&" is how a menu shows one "&". With the name as it is, D would be the
+    // row's access key and would choose it.
+    MenuSeen m = RightClick("xdotool key d; sleep 0.4; xdotool key Escape");
+    EXPECT_EQ(m.items, With({Command("R&&D Laser", 3), Command("Gamma", 2), Command("Beta", 1),
+                             Command("Alpha", 0)}));
+    EXPECT_EQ(ReadDeviceEntry().substr(0, 5), "Beta,");
+
+    RightClick("xdotool key --delay 80 Down Down Down Down Return");
+    Pump(500);
+    EXPECT_EQ(ReadDeviceEntry().substr(0, 10), "R&D Laser,");
+    // The default is told by its name as the spooler gives it.
+    EXPECT_EQ(RightClick().defaultPos, 4);
+}
+
 struct ShellCall {
     int calls = 0;
     HWND hwnd = NULL;
