@@ -582,8 +582,8 @@ TEST_F(Setup, UnderTheMachinePackageSetupAddsNoSecondStartAndLeavesItsCopyRunnin
     // A start of the user's own, from a setup that predates the roll-out.
     WriteText(HKEY_CURRENT_USER, kRunKey, "Quorvel", "\"" + Exe() + "\"");
 
-    OptionsPage page = OptionsPageAs("win7", nullptr);
-    EXPECT_EQ(page.boxes, (Boxes{{kStartOption, true}}));
+    OptionsPage page = OptionsPageAs("win10", "setup-options-page-machine-package.png");
+    EXPECT_EQ(page.boxes, (Boxes{{kStartOption, true}, {kKeepOption, true}}));
     EXPECT_FALSE(page.startEnabled);
     EXPECT_NE(page.labels.find("already starts for everyone who signs in"), std::string::npos) << page.labels;
 
