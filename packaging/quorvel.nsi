@@ -93,6 +93,22 @@ Var EndedRunning     ; 1 when setup ended a running Quorvel
 Var ForEveryone      ; 1 when the per-machine package starts Quorvel for everyone
 Var OptionY          ; where the options page places its next control (dialog units)
 
+!macro FIND_RUN_VALUE_IN_BOTH_VIEWS
+  SetRegView 32
+  ClearErrors
+  ReadRegStr $0 HKLM "${RUN_KEY}" "${PRODUCT}"
+  ${IfNot} ${Errors}
+    StrCpy $ForEveryone 1
+  ${EndIf}
+  SetRegView 64
+  ClearErrors
+  ReadRegStr $0 HKLM "${RUN_KEY}" "${PRODUCT}"
+  ${IfNot} ${Errors}
+    StrCpy $ForEveryone 1
+  ${EndIf}
+  SetRegView default
+!macroend
+
 ; Whether a Run value "Quorvel" under HKLM starts Quorvel for everyone: the
 ; MSI writes one, in the 32-bit view on 64-bit Windows; either view counts.
 Function FindMachineRunValue
@@ -104,21 +120,13 @@ Function FindMachineRunValue
     StrCpy $ForEveryone 1
   ${EndIf}
   ; Only 64-bit Windows has two views (and knows the flags that pick them).
-  ${If} ${RunningX64}
-    SetRegView 32
-    ClearErrors
-    ReadRegStr $0 HKLM "${RUN_KEY}" "${PRODUCT}"
-    ${IfNot} ${Errors}
-      StrCpy $ForEveryone 1
+  !if ${NSIS_PTR_SIZE} > 4
+    !insertmacro FIND_RUN_VALUE_IN_BOTH_VIEWS
+  !else
+    ${If} ${RunningX64}
+      !insertmacro FIND_RUN_VALUE_IN_BOTH_VIEWS
     ${EndIf}
-    SetRegView 64
-    ClearErrors
-    ReadRegStr $0 HKLM "${RUN_KEY}" "${PRODUCT}"
-    ${IfNot} ${Errors}
-      StrCpy $ForEveryone 1
-    ${EndIf}
-    SetRegView default
-  ${EndIf}
+  !endif
   Pop $0
 FunctionEnd
 
