@@ -314,13 +314,28 @@ static void DeleteLocation(HWND hDlg)
         SendMessageA(hList, LVM_DELETEITEM, (WPARAM)iRow, 0);
 }
 
+#define SAVE_FAILED_TEXT                                                                    \
+    "The settings could not be saved: the registry refused them (an administrator may "    \
+    "have made them read-only).\r\n\r\nThe settings in force stay as they were, and your " \
+    "changes stay in this window: click OK to try again, or Cancel to discard them."
+
 static void ConfirmConfig(HWND hDlg)
 {
+    /* The edits go into a copy until they are saved: a save the registry
+       refuses leaves the settings in force as they were, and this dialog
+       open with the user's edits, to try again or cancel. */
+    static AutoSettingsRecord edited;
+
+    CopyMemory(&edited, &AutoSettings, sizeof(edited));
     /* An unusable row count keeps the stored locations; the rest is still
        read, saved and applied. */
-    ReadLocationList(GetDlgItem(hDlg, IDC_LOCATIONLIST), &AutoSettings);
-    ReadConfigControls(hDlg, &AutoSettings);
-    SaveSettings();
+    ReadLocationList(GetDlgItem(hDlg, IDC_LOCATIONLIST), &edited);
+    ReadConfigControls(hDlg, &edited);
+    if (!WriteSettings(&edited)) {
+        MessageBoxA(hDlg, SAVE_FAILED_TEXT, "Error", MB_ICONWARNING);
+        return;
+    }
+    CopyMemory(&AutoSettings, &edited, sizeof(AutoSettings));
     /* Handled after the dialog has gone: detect and apply the location. */
     PostMessageA(hMainWnd, MSG_SETTINGS_SAVED, 0, 0);
     EndDialog(hDlg, 0);

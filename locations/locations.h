@@ -5,12 +5,19 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include "../core/records.h"
+
 #define SETTINGS_KEY "SOFTWARE\\Brennick\\Quorvel\\Settings"
 
-/* Fills AutoSettings from the registry, or the defaults when nothing is stored. */
+/* Fills AutoSettings from the registry, or the defaults when nothing is stored.
+   Asks only to read: a key that users may not change still loads. */
 void LoadSettings(void);
-/* Writes the whole of AutoSettings: the values, then the location list anew. */
-void SaveSettings(void);
+/* Writes the whole of a settings record: the values, then the location list
+   anew. FALSE when any part of it could not be written (a key made read-only
+   by an administrator, say); what could be written stays written. */
+BOOL WriteSettings(const AutoSettingsRecord *pSettings);
+/* WriteSettings of AutoSettings. */
+BOOL SaveSettings(void);
 
 /* The host's own IPv4 addresses, first one first, as name resolution gives
    them; NULL when the name cannot be taken or resolved. */

@@ -1,7 +1,9 @@
 /* The settings store: AutoSettings in the current user's registry hive, the
    five values in the settings key and one numbered subkey per location. Only
-   this file calls the registry. Failures are silent: a load falls back to
-   what the record already holds, a save writes what it can. */
+   this file calls the registry. A load asks only to read, so a key that an
+   administrator made read-only still loads, and falls back to what the record
+   already holds; a save writes what it can and says whether all of it was
+   written. */
 #include "../core/textsafe.h"
 #include "../core/state.h"
 #include "locations.h"
@@ -55,7 +57,7 @@ void LoadSettings(void)
     HKEY hKey;
     DWORD cSubKeys = 0, i;
 
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_ALL_ACCESS, &hKey) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &hKey) != ERROR_SUCCESS) {
         AutoSettings.bSetByIP = 0;
         AutoSettings.bIfNoMatch = 0;
         AutoSettings.iIconAction = 0;
@@ -81,7 +83,7 @@ void LoadSettings(void)
         LocationRecord *pLocation = &AutoSettings.locations[i];
 
         FormatLocationKey(szPath, sizeof(szPath), (int)i);
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, szPath, 0, KEY_ALL_ACCESS, &hLocation) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, szPath, 0, KEY_READ, &hLocation) != ERROR_SUCCESS)
             continue;
         ReadText(hLocation, "szLocationName", pLocation->szLocationName);
         ReadText(hLocation, "szPrinterName", pLocation->szPrinterName);
@@ -91,19 +93,21 @@ void LoadSettings(void)
     }
 }
 
-static void WriteNumber(HKEY hKey, const char *pszName, int iValue)
+static BOOL WriteNumber(HKEY hKey, const char *pszName, int iValue)
 {
     DWORD dwValue = (DWORD)iValue;
-    RegSetValueExA(hKey, pszName, 0, REG_DWORD, (const BYTE *)&dwValue, sizeof(dwValue));
+    return RegSetValueExA(hKey, pszName, 0, REG_DWORD, (const BYTE *)&dwValue, sizeof(dwValue)) ==
+           ERROR_SUCCESS;
 }
 
-static void WriteText(HKEY hKey, const char *pszName, const char *pszText)
+static BOOL WriteText(HKEY hKey, const char *pszName, const char *pszText)
 {
     size_t cch = 0;
     /* Fields are terminated inside their 255 bytes; the bound only guards that. */
     if (FAILED(StringCchLengthA(pszText, NAME_FIELD_SIZE, &cch)))
         cch = NAME_FIELD_SIZE - 1;
-    RegSetValueExA(hKey, pszName, 0, REG_SZ, (const BYTE *)pszText, (DWORD)cch + 1);
+    return RegSetValueExA(hKey, pszName, 0, REG_SZ, (const BYTE *)pszText, (DWORD)cch + 1) ==
+           ERROR_SUCCESS;
 }
 
 /* Deletes a key with everything below it. The platform's own delete refuses
@@ -117,7 +121,7 @@ static BOOL DeleteKeyTree(HKEY hParent, const char *pszName)
 
     if (RegDeleteKeyA(hParent, pszName) == ERROR_SUCCESS)
         return TRUE;
-    if (RegOpenKeyExA(hParent, pszName, 0, KEY_ALL_ACCESS, &hKey) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(hParent, pszName, 0, KEY_ENUMERATE_SUB_KEYS, &hKey) != ERROR_SUCCESS)
         return FALSE;
     while (RegEnumKeyA(hKey, iIndex, szChild, sizeof(szChild)) == ERROR_SUCCESS) {
         if (!DeleteKeyTree(hKey, szChild))
@@ -127,49 +131,67 @@ static BOOL DeleteKeyTree(HKEY hParent, const char *pszName)
     return RegDeleteKeyA(hParent, pszName) == ERROR_SUCCESS;
 }
 
-void SaveSettings(void)
+/* Rights for the settings key: its values, and the location subkeys made,
+   listed and deleted below it. */
+#define SETTINGS_WRITE_RIGHTS (KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_ENUMERATE_SUB_KEYS)
+
+BOOL WriteSettings(const AutoSettingsRecord *pSettings)
 {
     HKEY hKey;
     DWORD dwDisposition, iIndex = 0;
     char szName[KEY_NAME_SIZE];
     int i, iCount;
+    BOOL bWritten = TRUE;
+    LONG lResult;
 
     /* The stored count always equals the subkeys written, or the next load
        would disregard the whole list. */
-    iCount = CapLocationCount(AutoSettings.iAutoPrinterCount);
+    iCount = CapLocationCount(pSettings->iAutoPrinterCount);
     if (iCount < 0)
         iCount = 0;
 
     if (RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, (LPSTR) "", REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, NULL, &hKey, &dwDisposition) != ERROR_SUCCESS)
-        return;
-    WriteNumber(hKey, "bIfNoMatch", AutoSettings.bIfNoMatch);
-    WriteNumber(hKey, "bSetByIP", AutoSettings.bSetByIP);
-    WriteNumber(hKey, "iAutoPrinterCount", iCount);
-    WriteNumber(hKey, "iIconAction", AutoSettings.iIconAction);
-    WriteText(hKey, "szNoMatchPrinter", AutoSettings.szNoMatchPrinter);
+                        SETTINGS_WRITE_RIGHTS, NULL, &hKey, &dwDisposition) != ERROR_SUCCESS)
+        return FALSE;
+    bWritten &= WriteNumber(hKey, "bIfNoMatch", pSettings->bIfNoMatch);
+    bWritten &= WriteNumber(hKey, "bSetByIP", pSettings->bSetByIP);
+    bWritten &= WriteNumber(hKey, "iAutoPrinterCount", iCount);
+    bWritten &= WriteNumber(hKey, "iIconAction", pSettings->iIconAction);
+    bWritten &= WriteText(hKey, "szNoMatchPrinter", pSettings->szNoMatchPrinter);
 
     /* Every subkey goes, whatever its name, so a shorter list leaves nothing
        stale behind; one that cannot be deleted is stepped over. */
-    while (RegEnumKeyA(hKey, iIndex, szName, sizeof(szName)) == ERROR_SUCCESS) {
-        if (!DeleteKeyTree(hKey, szName))
+    while ((lResult = RegEnumKeyA(hKey, iIndex, szName, sizeof(szName))) == ERROR_SUCCESS) {
+        if (!DeleteKeyTree(hKey, szName)) {
+            bWritten = FALSE;
             iIndex++;
+        }
     }
+    if (lResult != ERROR_NO_MORE_ITEMS)
+        bWritten = FALSE;
     RegCloseKey(hKey);
 
     for (i = 0; i < iCount; i++) {
         char szPath[128];
         HKEY hLocation;
-        const LocationRecord *pLocation = &AutoSettings.locations[i];
+        const LocationRecord *pLocation = &pSettings->locations[i];
 
         FormatLocationKey(szPath, sizeof(szPath), i);
         if (RegCreateKeyExA(HKEY_CURRENT_USER, szPath, 0, (LPSTR) "", REG_OPTION_NON_VOLATILE,
-                            KEY_ALL_ACCESS, NULL, &hLocation, &dwDisposition) != ERROR_SUCCESS)
+                            KEY_SET_VALUE, NULL, &hLocation, &dwDisposition) != ERROR_SUCCESS) {
+            bWritten = FALSE;
             continue;
-        WriteText(hLocation, "szLocationName", pLocation->szLocationName);
-        WriteText(hLocation, "szPrinterName", pLocation->szPrinterName);
-        WriteText(hLocation, "szIPStart", pLocation->szIPStart);
-        WriteText(hLocation, "szIPFinish", pLocation->szIPFinish);
+        }
+        bWritten &= WriteText(hLocation, "szLocationName", pLocation->szLocationName);
+        bWritten &= WriteText(hLocation, "szPrinterName", pLocation->szPrinterName);
+        bWritten &= WriteText(hLocation, "szIPStart", pLocation->szIPStart);
+        bWritten &= WriteText(hLocation, "szIPFinish", pLocation->szIPFinish);
         RegCloseKey(hLocation);
     }
+    return bWritten;
+}
+
+BOOL SaveSettings(void)
+{
+    return WriteSettings(&AutoSettings);
 }

@@ -1,9 +1,12 @@
 ; Quorvel's per-user setup: no elevation, installs under the user's local
 ; application data, starts Quorvel at sign-in and, on Windows 10 and later,
 ; keeps Windows from moving the default printer behind Quorvel's back.
+; An update starts both options from what it finds, so a silent one changes
+; neither; /STARTATSIGNIN=0|1 and /KEEPDEFAULT=0|1 set them explicitly.
 ;
 ; scripts/package.sh compiles it with these symbols defined:
 ;   VERSION  the product version ("2.0")
+;   VERSION4 the same in four fields ("2.0.0.0"), for the version resource
 ;   TARGET   x86-ansi for the shipped setup (runs from Windows 95 and NT 4
 ;            on); amd64-unicode for the 64-bit test twin
 ;   EXE      Quorvel.exe to pack         README   readme.txt to pack
@@ -21,6 +24,7 @@ Target ${TARGET}
 !include "WinVer.nsh"
 !include "FileFunc.nsh"
 !include "WinMessages.nsh"
+!include "x64.nsh"
 
 !define PRODUCT "Quorvel"
 !define PUBLISHER "Brennick"
@@ -51,7 +55,7 @@ ShowUninstDetails nevershow
   !uninstfinalize '"${SIGNCMD}" "%1"' = 0
 !endif
 
-VIProductVersion "${VERSION}.0.0"
+VIProductVersion "${VERSION4}"
 VIAddVersionKey /LANG=3081 "ProductName" "${PRODUCT}"
 VIAddVersionKey /LANG=3081 "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=3081 "FileDescription" "${PRODUCT} Setup"
@@ -86,28 +90,109 @@ Var KeepDefault      ; same; stays unchecked before Windows 10
 Var StartCheck
 Var KeepCheck
 Var EndedRunning     ; 1 when setup ended a running Quorvel
+Var ForEveryone      ; 1 when the per-machine package starts Quorvel for everyone
+Var OptionY          ; where the options page places its next control (dialog units)
 
-; Ends every running Quorvel through its own Exit command, so that it
-; removes its icon and ends as the user's Exit would, and waits for each
-; process to end (its file stays locked until then).
+!macro FIND_RUN_VALUE_IN_BOTH_VIEWS
+  SetRegView 32
+  ClearErrors
+  ReadRegStr $0 HKLM "${RUN_KEY}" "${PRODUCT}"
+  ${IfNot} ${Errors}
+    StrCpy $ForEveryone 1
+  ${EndIf}
+  SetRegView 64
+  ClearErrors
+  ReadRegStr $0 HKLM "${RUN_KEY}" "${PRODUCT}"
+  ${IfNot} ${Errors}
+    StrCpy $ForEveryone 1
+  ${EndIf}
+  SetRegView default
+!macroend
+
+; Whether a Run value "Quorvel" under HKLM starts Quorvel for everyone: the
+; MSI writes one, in the 32-bit view on 64-bit Windows; either view counts.
+Function FindMachineRunValue
+  Push $0
+  StrCpy $ForEveryone 0
+  ClearErrors
+  ReadRegStr $0 HKLM "${RUN_KEY}" "${PRODUCT}"
+  ${IfNot} ${Errors}
+    StrCpy $ForEveryone 1
+  ${EndIf}
+  ; Only 64-bit Windows has two views (and knows the flags that pick them).
+  !if ${NSIS_PTR_SIZE} > 4
+    !insertmacro FIND_RUN_VALUE_IN_BOTH_VIEWS
+  !else
+    ${If} ${RunningX64}
+      !insertmacro FIND_RUN_VALUE_IN_BOTH_VIEWS
+    ${EndIf}
+  !endif
+  Pop $0
+FunctionEnd
+
+; Ends every Quorvel that runs from $INSTDIR through its own Exit command,
+; so that it removes its icon and ends as the user's Exit would, and waits
+; for each process to end (its file stays locked until then). A copy that
+; runs from elsewhere, such as the per-machine package's, is left running;
+; one whose file cannot be learned (Windows 9x, NT 4.0 without psapi) is
+; taken for this one's.
 !macro END_RUNNING_QUORVEL un
 Function ${un}EndRunningQuorvel
   Push $0
   Push $1
   Push $2
   Push $3
-  StrCpy $3 0
+  Push $4
+  Push $5
+  Push $6
+  StrCpy $3 0   ; windows ended or stepped over
+  StrCpy $4 0   ; the window after which to look
   ${Do}
-    FindWindow $0 "${QUORVEL_CLASS}" ""
+    FindWindow $0 "${QUORVEL_CLASS}" "" "" $4
     ${If} $0 == 0
     ${OrIf} $3 >= 20
       ${ExitDo}
     ${EndIf}
     IntOp $3 $3 + 1
-    StrCpy $EndedRunning 1
     System::Call "user32::GetWindowThreadProcessId(p r0, *i .r1) i"
-    ; SYNCHRONIZE: enough to wait for the process.
-    System::Call "kernel32::OpenProcess(i 0x00100000, i 0, i r1) p .r2"
+    ; SYNCHRONIZE, to wait for the end, and what reading the file name needs:
+    ; PROCESS_QUERY_INFORMATION and PROCESS_VM_READ, or from Vista on
+    ; PROCESS_QUERY_LIMITED_INFORMATION.
+    System::Call "kernel32::OpenProcess(i 0x00100410, i 0, i r1) p .r2"
+    ${If} $2 P= 0
+      System::Call "kernel32::OpenProcess(i 0x00101000, i 0, i r1) p .r2"
+    ${EndIf}
+    ${If} $2 P= 0
+      System::Call "kernel32::OpenProcess(i 0x00100000, i 0, i r1) p .r2"
+    ${EndIf}
+    StrCpy $5 ""
+    ${If} $2 P<> 0
+      System::Call "kernel32::QueryFullProcessImageName(p r2, i 0, t .r5, *i ${NSIS_MAX_STRLEN}) i .r6"
+      ${If} $6 == "error"
+      ${OrIf} $6 == 0
+        System::Call "psapi::GetModuleFileNameEx(p r2, p 0, t .r5, i ${NSIS_MAX_STRLEN}) i .r6"
+        ${If} $6 == "error"
+        ${OrIf} $6 == 0
+          StrCpy $5 ""
+        ${EndIf}
+      ${EndIf}
+    ${EndIf}
+    ${If} $5 != ""
+    ${AndIf} $5 != "$INSTDIR\Quorvel.exe"
+      ; The same file may be named by its short or its long name.
+      GetFullPathName /SHORT $5 $5
+      GetFullPathName /SHORT $6 "$INSTDIR\Quorvel.exe"
+      ${If} $5 == ""
+      ${OrIf} $5 != $6
+        ; Another package's copy: leave it, look on after it.
+        StrCpy $4 $0
+        ${If} $2 P<> 0
+          System::Call "kernel32::CloseHandle(p r2) i"
+        ${EndIf}
+        ${Continue}
+      ${EndIf}
+    ${EndIf}
+    StrCpy $EndedRunning 1
     SendMessage $0 ${WM_COMMAND} ${IDM_EXIT} 0 /TIMEOUT=5000
     ${If} $2 P<> 0
       System::Call "kernel32::WaitForSingleObject(p r2, i 10000) i"
@@ -116,6 +201,9 @@ Function ${un}EndRunningQuorvel
       Sleep 1000
     ${EndIf}
   ${Loop}
+  Pop $6
+  Pop $5
+  Pop $4
   Pop $3
   Pop $2
   Pop $1
@@ -161,13 +249,68 @@ Function .onInit
       StrCpy $INSTDIR "$PROGRAMFILES\${PRODUCT}"
     ${EndIf}
   ${EndIf}
-  StrCpy $StartAtSignIn ${BST_CHECKED}
-  ${If} ${AtLeastWin10}
+  StrCpy $EndedRunning 0
+  Call FindMachineRunValue
+
+  ; An update starts from the choices as the user has them now: a Run value
+  ; removed, or Windows' management turned back on, stays so.
+  ClearErrors
+  ReadRegStr $0 HKCU "${UNINST_KEY}" "InstallLocation"
+  ${If} ${Errors}
+    StrCpy $StartAtSignIn ${BST_CHECKED}
     StrCpy $KeepDefault ${BST_CHECKED}
   ${Else}
+    StrCpy $StartAtSignIn ${BST_UNCHECKED}
+    ClearErrors
+    ReadRegStr $0 HKCU "${RUN_KEY}" "${PRODUCT}"
+    ${IfNot} ${Errors}
+      StrCpy $StartAtSignIn ${BST_CHECKED}
+    ${EndIf}
+    StrCpy $KeepDefault ${BST_UNCHECKED}
+    ClearErrors
+    ReadRegDWORD $0 HKCU "${WINDOWS_KEY}" "LegacyDefaultPrinterMode"
+    ${IfNot} ${Errors}
+    ${AndIf} $0 == 1
+      StrCpy $KeepDefault ${BST_CHECKED}
+    ${EndIf}
+  ${EndIf}
+
+  ${GetParameters} $1
+  StrCpy $2 "/STARTATSIGNIN="
+  Call ReadOptionSwitch
+  ${If} $0 != ""
+    StrCpy $StartAtSignIn $0
+  ${EndIf}
+  StrCpy $2 "/KEEPDEFAULT="
+  Call ReadOptionSwitch
+  ${If} $0 != ""
+    StrCpy $KeepDefault $0
+  ${EndIf}
+
+  ; Only Windows 10 and later move the default printer by themselves.
+  ${IfNot} ${AtLeastWin10}
     StrCpy $KeepDefault ${BST_UNCHECKED}
   ${EndIf}
-  StrCpy $EndedRunning 0
+FunctionEnd
+
+; The switch named $2 in the command line $1: $0 = BST_CHECKED for 1,
+; BST_UNCHECKED for 0, "" when absent. Any other value ends setup (exit
+; code 2) with a message, shown also when silent, since nothing else
+; would tell.
+Function ReadOptionSwitch
+  ClearErrors
+  ${GetOptions} $1 $2 $0
+  ${If} ${Errors}
+    StrCpy $0 ""
+  ${ElseIf} $0 == "1"
+    StrCpy $0 ${BST_CHECKED}
+  ${ElseIf} $0 == "0"
+    StrCpy $0 ${BST_UNCHECKED}
+  ${Else}
+    MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} Setup: $2 takes 0 or 1, not $\"$0$\"." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
 FunctionEnd
 
 Function OptionsPage
@@ -179,20 +322,33 @@ Function OptionsPage
   ${EndIf}
   ${NSD_CreateCheckbox} 0 0 100% 12u "Start ${PRODUCT} when I sign in"
   Pop $StartCheck
-  ${NSD_SetState} $StartCheck $StartAtSignIn
-  ; Only Windows 10 and later move the default printer by themselves.
+  StrCpy $OptionY 22
+  ${If} $ForEveryone == 1
+    ; A start of the user's own would make two copies: two icons, and one
+    ; copy's locations overwriting the other's.
+    ${NSD_Check} $StartCheck
+    EnableWindow $StartCheck 0
+    ${NSD_CreateLabel} 12u 14u -12u 20u "${PRODUCT} already starts for everyone who signs in to this computer (your administrator installed it for all users), so setup adds no start of its own."
+    Pop $0
+    StrCpy $OptionY 40
+  ${Else}
+    ${NSD_SetState} $StartCheck $StartAtSignIn
+  ${EndIf}
   ${If} ${AtLeastWin10}
-    ${NSD_CreateCheckbox} 0 22u 100% 20u "Keep the default printer that ${PRODUCT} chooses (turn off Windows' own default printer management)"
+    ${NSD_CreateCheckbox} 0 $OptionYu 100% 20u "Keep the default printer that ${PRODUCT} chooses (turn off Windows' own default printer management)"
     Pop $KeepCheck
     ${NSD_SetState} $KeepCheck $KeepDefault
-    ${NSD_CreateLabel} 12u 46u -12u 30u "Otherwise Windows makes the printer you used last the default, undoing what ${PRODUCT} chose. You can change this later under Settings, Printers && scanners."
+    IntOp $OptionY $OptionY + 24
+    ${NSD_CreateLabel} 12u $OptionYu -12u 30u "Otherwise Windows makes the printer you used last the default, undoing what ${PRODUCT} chose. You can change this later under Settings, Printers && scanners."
     Pop $0
   ${EndIf}
   nsDialogs::Show
 FunctionEnd
 
 Function OptionsPageLeave
-  ${NSD_GetState} $StartCheck $StartAtSignIn
+  ${If} $ForEveryone != 1
+    ${NSD_GetState} $StartCheck $StartAtSignIn
+  ${EndIf}
   ${If} ${AtLeastWin10}
     ${NSD_GetState} $KeepCheck $KeepDefault
   ${EndIf}
@@ -219,7 +375,10 @@ Section "Quorvel"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\Quorvel.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT} readme.lnk" "$INSTDIR\readme.txt"
 
+  ; Where the per-machine package starts Quorvel for everyone, a Run value
+  ; of the user's own (an earlier setup's) would start a second copy.
   ${If} $StartAtSignIn == ${BST_CHECKED}
+  ${AndIf} $ForEveryone != 1
     WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\Quorvel.exe"'
   ${Else}
     DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"

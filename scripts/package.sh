@@ -5,38 +5,53 @@
 #   Quorvel-<version>-setup.exe per-user setup (NSIS), no elevation
 #   Quorvel-<version>.msi       per-machine package for administrators (wixl)
 #   Quorvel-<version>.zip       Quorvel.exe and readme.txt, nothing installed
-# The version is the one in CMakeLists.txt's project() line.
+#   SHA256SUMS                  the checksum of each of the files above
+# The version is the one in CMakeLists.txt's project() line; --version
+# overrides it for the packages only (the tests build an older version from
+# the same program to upgrade from).
 #
 # With QUORVEL_SIGN_CERT and QUORVEL_SIGN_KEY set, Quorvel.exe is signed
 # before it is packed, and so are the setup, its uninstaller and the MSI
 # (scripts/sign-file.sh); without them everything is built unsigned.
 #
 # Where this host cannot run 32-bit code, the 64-bit twin of the setup is
-# built too (build-win64/dist/), from the same script and packing the
-# 64-bit twin of the program: the Wine tests install that one there.
+# built too (build-win64/dist/, or DIR/twin/ with --out), from the same
+# script and packing the 64-bit twin of the program: the Wine tests install
+# that one there.
 #
-# Usage: scripts/package.sh [--out DIR] [--no-twin]
+# Usage: scripts/package.sh [--out DIR] [--version X.Y] [--no-twin]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 ROOT=$PWD
 
 OUT=$ROOT/dist
+TWIN_OUT=$ROOT/build-win64/dist
 TWIN=auto
+VERSION=
 while [ $# -gt 0 ]; do
     case "$1" in
-        --out) OUT=$(mkdir -p "$2" && cd "$2" && pwd); shift 2 ;;
+        --out) OUT=$(mkdir -p "$2" && cd "$2" && pwd); TWIN_OUT=$OUT/twin; shift 2 ;;
+        --version) VERSION=$2; shift 2 ;;
         --no-twin) TWIN=no; shift ;;
-        *) echo "usage: $0 [--out DIR] [--no-twin]" >&2; exit 2 ;;
+        *) echo "usage: $0 [--out DIR] [--version X.Y] [--no-twin]" >&2; exit 2 ;;
     esac
 done
 
 die() { echo "package.sh: $*" >&2; exit 1; }
 
-VERSION=$(sed -n 's/^project(Quorvel VERSION \([0-9][0-9.]*\)[ )].*/\1/p' CMakeLists.txt)
-[ -n "$VERSION" ] || die "no version in CMakeLists.txt's project() line"
+if [ -z "$VERSION" ]; then
+    VERSION=$(sed -n 's/^project(Quorvel VERSION \([0-9][0-9.]*\)[ )].*/\1/p' CMakeLists.txt)
+    [ -n "$VERSION" ] || die "no version in CMakeLists.txt's project() line"
+fi
+# Windows Installer compares three fields of at most 255, 255 and 65535.
+[[ "$VERSION" =~ ^[0-9]{1,3}\.[0-9]{1,3}(\.[0-9]{1,5})?$ ]] ||
+    die "version $VERSION: give two or three numbers, as 2.0 or 2.0.1"
+# The same in the four fields of a version resource.
+VERSION4=$VERSION
+while [ "$(tr -cd . <<<"$VERSION4" | wc -c)" -lt 3 ]; do VERSION4=$VERSION4.0; done
 EXE=$ROOT/build/Quorvel.exe
 [ -f "$EXE" ] || die "$EXE is missing: run scripts/build.sh first"
-for tool in makensis wixl msibuild zip; do
+for tool in makensis wixl msibuild msiinfo zip sha256sum; do
     command -v "$tool" >/dev/null || die "$tool is missing: run scripts/install-deps.sh"
 done
 
@@ -60,14 +75,15 @@ SETUP=$OUT/Quorvel-$VERSION-setup.exe
 MSI=$OUT/Quorvel-$VERSION.msi
 ZIP=$OUT/Quorvel-$VERSION.zip
 mkdir -p "$OUT"
-rm -f "$OUT/readme.txt" "$SETUP" "$MSI" "$ZIP"
+SUMS=$OUT/SHA256SUMS
+rm -f "$OUT/readme.txt" "$SETUP" "$MSI" "$ZIP" "$SUMS"
 cp "$STAGE/readme.txt" "$OUT/readme.txt"
 
 # build_setup TARGET EXE OUTFILE [makensis options...]
 build_setup() {
     local target=$1 exe=$2 outfile=$3
     shift 3
-    makensis -V2 -WX -DVERSION="$VERSION" -DTARGET="$target" -DEXE="$exe" \
+    makensis -V2 -WX -DVERSION="$VERSION" -DVERSION4="$VERSION4" -DTARGET="$target" -DEXE="$exe" \
         -DREADME="$STAGE/readme.txt" -DICON="$ROOT/res/idle.ico" \
         -DOUTFILE="$outfile" "$@" packaging/quorvel.nsi >"$STAGE/makensis.log" 2>&1 ||
         { cat "$STAGE/makensis.log" >&2; die "makensis failed ($target)"; }
@@ -82,21 +98,62 @@ else
     build_setup x86-ansi "$STAGE/Quorvel.exe" "$SETUP"
 fi
 
-# The MSI. wixl has no conditions on components, no Secure attribute on
-# properties and takes the package's language from nowhere: all three are
-# set in the built database.
+# The file version of a Windows program: the four numbers of its version
+# resource (VS_FIXEDFILEINFO, found by its signature), or nothing.
+file_version() {
+    local at ms ls
+    at=$(LC_ALL=C grep -obUaP '\xBD\x04\xEF\xFE' "$1" | head -n 1 | cut -d: -f1)
+    [ -n "$at" ] || return 0
+    read -r ms ls < <(od -An -tu4 -j $((at + 8)) -N 8 "$1")
+    echo "$((ms >> 16)).$((ms & 65535)).$((ls >> 16)).$((ls & 65535))"
+}
+
+# The MSI is made in the staging folder and moved into place when done, so
+# that a failure leaves no half-made database (or msibuild's temporary
+# files) beside the packages.
+MSI_WORK=$STAGE/${MSI##*/}
+
+# msi_sql SQL: one statement on the MSI being made.
+msi_sql() { msibuild "$MSI_WORK" -q "$1" || die "msibuild: $1"; }
+
+# The MSI. wixl cannot express these; they are set in the built database
+# (packaging/quorvel.wxs says why each one matters):
+#  - the condition on the Run value's component, and STARTATSIGNIN among
+#    the secure properties;
+#  - the same version among those an install replaces, and the installed
+#    build removed before the new files are copied;
+#  - Quorvel.exe's file version;
+#  - the package's language and platform in its summary.
 # wixl finds sources only by names relative to where it runs.
 cp res/idle.ico "$STAGE/quorvel.ico"
-(cd "$STAGE" && wixl -a x86 -D Version="$VERSION" -o "$MSI" "$ROOT/packaging/quorvel.wxs") \
+(cd "$STAGE" && wixl -a x86 -D Version="$VERSION" -o "$MSI_WORK" "$ROOT/packaging/quorvel.wxs") \
     >"$STAGE/wixl.log" 2>&1 || { cat "$STAGE/wixl.log" >&2; die "wixl failed"; }
-msibuild "$MSI" -q "UPDATE \`Component\` SET \`Condition\` = 'STARTATSIGNIN<>\"0\"' WHERE \`Component\` = 'RunAtSignIn'"
-secure=$(msiinfo export "$MSI" Property | tr -d '\r' | sed -n 's/^SecureCustomProperties\t//p')
-msibuild "$MSI" -q "UPDATE \`Property\` SET \`Value\` = 'STARTATSIGNIN${secure:+;$secure}' WHERE \`Property\` = 'SecureCustomProperties'"
-msibuild "$MSI" -s "Quorvel $VERSION" Brennick "Intel;3081" \
+msi_sql "UPDATE \`Component\` SET \`Condition\` = 'STARTATSIGNIN<>\"0\"' WHERE \`Component\` = 'RunAtSignIn'"
+secure=$(msiinfo export "$MSI_WORK" Property | tr -d '\r' | sed -n 's/^SecureCustomProperties\t//p')
+msi_sql "UPDATE \`Property\` SET \`Value\` = 'STARTATSIGNIN${secure:+;$secure}' WHERE \`Property\` = 'SecureCustomProperties'"
+# msidbUpgradeAttributesVersionMaxInclusive (0x200), with MigrateFeatures
+# (1) as wixl wrote it, on the row that removes older versions (a key
+# column, so the row is written anew); the row that detects newer ones
+# stays exclusive.
+upgrade_code=$(msiinfo export "$MSI_WORK" Property | tr -d '\r' | sed -n 's/^UpgradeCode\t//p')
+msiinfo export "$MSI_WORK" Upgrade | tr -d '\r' |
+    grep -qx "$upgrade_code"$'\t\t'"$VERSION"$'\t\t1\t\tWIX_UPGRADE_DETECTED' ||
+    die "wixl wrote another upgrade row than expected"
+msi_sql "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'"
+msi_sql "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) VALUES ('$upgrade_code', '$VERSION', 513, 'WIX_UPGRADE_DETECTED')"
+# Right after InstallValidate, where the installer's own guidance puts it
+# for a removal before the new install.
+msi_sql "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1401 WHERE \`Action\` = 'RemoveExistingProducts'"
+exe_version=$(file_version "$STAGE/Quorvel.exe")
+[ -n "$exe_version" ] || die "Quorvel.exe has no version resource"
+msi_sql "UPDATE \`File\` SET \`Version\` = '$exe_version' WHERE \`File\` = 'QuorvelExe'"
+msibuild "$MSI_WORK" -s "Quorvel $VERSION" Brennick "Intel;3081" \
     "{$(tr a-z A-Z </proc/sys/kernel/random/uuid)}"
 if [ "$SIGN" = yes ]; then
-    scripts/sign-file.sh "$MSI"
+    scripts/sign-file.sh "$MSI_WORK"
 fi
+mv "$MSI_WORK" "$MSI"
+PRODUCT_CODE=$(msiinfo export "$MSI" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p')
 
 # The portable zip.
 (cd "$STAGE" && zip -q -X "$ZIP" Quorvel.exe readme.txt)
@@ -107,16 +164,23 @@ fi
 if [ "$TWIN" = auto ] && [ "$QUORVEL_WINE_ARCH" = win64 ]; then
     TWIN_EXE=$ROOT/build-win64/Quorvel.exe
     [ -f "$TWIN_EXE" ] || die "$TWIN_EXE is missing: run scripts/build.sh first"
-    mkdir -p "$ROOT/build-win64/dist"
-    build_setup amd64-unicode "$TWIN_EXE" "$ROOT/build-win64/dist/Quorvel-$VERSION-setup.exe"
-    echo "package.sh: test twin build-win64/dist/Quorvel-$VERSION-setup.exe (64-bit, not shipped)"
+    mkdir -p "$TWIN_OUT"
+    build_setup amd64-unicode "$TWIN_EXE" "$TWIN_OUT/Quorvel-$VERSION-setup.exe"
+    echo "package.sh: test twin ${TWIN_OUT#"$ROOT"/}/Quorvel-$VERSION-setup.exe (64-bit, not shipped)"
 fi
+
+# Checksums of everything users download, for sha256sum -c (or
+# certutil -hashfile FILE SHA256 on Windows).
+(cd "$OUT" && sha256sum readme.txt "${SETUP##*/}" "${MSI##*/}" "${ZIP##*/}" >"$SUMS")
 
 if [ "$SIGN" = yes ]; then
     echo "package.sh: signed Quorvel.exe, the setup, its uninstaller and the MSI"
 else
     echo "package.sh: unsigned (set QUORVEL_SIGN_CERT and QUORVEL_SIGN_KEY to sign)"
 fi
-for f in "$OUT/readme.txt" "$SETUP" "$MSI" "$ZIP"; do
+for f in "$OUT/readme.txt" "$SETUP" "$MSI" "$ZIP" "$SUMS"; do
     printf 'package.sh: %-28s %8d bytes\n' "${f##*/}" "$(stat -c %s "$f")"
 done
+# Each build of the MSI has a ProductCode of its own: publish it with the
+# release for detection rules that go by ProductCode.
+echo "package.sh: ${MSI##*/} ProductCode $PRODUCT_CODE (this build's own)"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The built packages as files (no Wine needed): readme.txt keeps its format,
 # the zip holds exactly the program and the readme, the MSI carries what
-# wixl cannot write itself, and the setup is the 32-bit one.
+# wixl cannot write itself, the setup is the 32-bit one, and SHA256SUMS
+# checks every file users download.
 # Usage: check-packages.sh SOURCE_DIR PROGRAM_EXE VERSION
 set -uo pipefail
 
@@ -70,8 +71,34 @@ grep -q "^$upgrade" <<<"$table" || fail "MSI: no Upgrade row for $upgrade"
 table=$(msiinfo export "$msi" Component | tr -d '\r')
 grep -qP '^RunAtSignIn\t.*\tSTARTATSIGNIN<>"0"\t' <<<"$table" ||
     fail "MSI: the Run value is not conditioned on STARTATSIGNIN"
+# A rebuild of this version replaces the installed build (inclusive maximum),
+# the installed build goes before the new files come, and a newer one
+# refuses this package with a message.
+table=$(msiinfo export "$msi" Upgrade | tr -d '\r')
+grep -qx "$upgrade"$'\t\t'"$version"$'\t\t513\t\tWIX_UPGRADE_DETECTED' <<<"$table" ||
+    fail "MSI: the same version is not among those an install replaces"
 table=$(msiinfo export "$msi" InstallExecuteSequence | tr -d '\r')
-grep -q '^RemoveExistingProducts' <<<"$table" || fail "MSI: an upgrade would not remove the older version"
+rep=$(sed -n 's/^RemoveExistingProducts\t\t//p' <<<"$table")
+validate=$(sed -n 's/^InstallValidate\t\t//p' <<<"$table")
+initialize=$(sed -n 's/^InstallInitialize\t\t//p' <<<"$table")
+if [ -z "$rep" ] || [ "$rep" -le "$validate" ] || [ "$rep" -ge "$initialize" ]; then
+    fail "MSI: RemoveExistingProducts ($rep) is not between InstallValidate and InstallInitialize"
+fi
+msiinfo export "$msi" LaunchCondition | tr -d '\r' | grep -q $'^NOT WIX_DOWNGRADE_DETECTED\tA newer version of Quorvel is already installed' ||
+    fail "MSI: no message refusing an older version"
+# STARTATSIGNIN: no default of its own, read back from where the package wrote it.
+grep -q $'^STARTATSIGNIN\t' <<<"$props" && fail "MSI: STARTATSIGNIN has a default that hides the remembered one"
+msiinfo export "$msi" RegLocator | tr -d '\r' |
+    grep -qxF $'RememberedStartAtSignIn\t2\tSoftware\\Brennick\\Quorvel\tStartAtSignIn\t2' ||
+    fail "MSI: STARTATSIGNIN is not read back from HKLM"
+msiinfo export "$msi" Registry | tr -d '\r' | grep -qF $'\tSoftware\\Brennick\\Quorvel\tStartAtSignIn\t[STARTATSIGNIN]\t' ||
+    fail "MSI: STARTATSIGNIN is not written where it is read back"
+# Quorvel.exe with the file version its version resource carries.
+exe_version=$(LC_ALL=C grep -obUaP '\xBD\x04\xEF\xFE' "$exe" | head -n 1 | cut -d: -f1)
+read -r ms ls < <(od -An -tu4 -j $((exe_version + 8)) -N 8 "$exe")
+exe_version=$((ms >> 16)).$((ms & 65535)).$((ls >> 16)).$((ls & 65535))
+msiinfo export "$msi" File | tr -d '\r' | grep -qP "^QuorvelExe\t.*\tQuorvel.exe\t\d+\t${exe_version//./\\.}\t" ||
+    fail "MSI: Quorvel.exe does not carry its file version $exe_version"
 table=$(msiinfo suminfo "$msi")
 grep -q '^Template: Intel;3081' <<<"$table" || fail "MSI: not an x86 package for 3081"
 
@@ -80,6 +107,17 @@ setup=$dist/Quorvel-$version-setup.exe
 pe=$(od -An -tu4 -j60 -N4 "$setup" | tr -d ' ')
 machine=$(od -An -tx2 -j$((pe + 4)) -N2 "$setup" | tr -d ' ')
 [ "$machine" = 014c ] || fail "setup: machine $machine, not i386"
+
+# SHA256SUMS: every file in dist/, each as it is.
+sums=$dist/SHA256SUMS
+if [ -f "$sums" ]; then
+    listed=$(sed 's/^[0-9a-f]\{64\}  //' "$sums" | sort | tr '\n' ' ')
+    present=$(find "$dist" -maxdepth 1 -type f ! -name SHA256SUMS -printf '%f\n' | sort | tr '\n' ' ')
+    [ "$listed" = "$present" ] || fail "SHA256SUMS lists '$listed', dist/ holds '$present'"
+    (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the files"
+else
+    fail "no SHA256SUMS"
+fi
 
 [ "$fails" -eq 0 ] && echo "packages OK"
 exit "$fails"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Signing: scripts/package.sh with a throw-away self-signed certificate signs
 # the program inside the zip, the setup and the MSI, and each signature
-# verifies against that certificate.
+# verifies against that certificate and names no web address unless the
+# signer gives one (QUORVEL_SIGN_URL).
 # Usage: check-signing.sh SOURCE_DIR VERSION
 set -uo pipefail
 
@@ -27,6 +28,12 @@ for f in "$tmp/zip/Quorvel.exe" "$tmp/dist/Quorvel-$version-setup.exe" "$tmp/dis
         fail "${f##*/} does not verify:"
         cat "$tmp/verify.log"
     fi
+    grep "URL description" "$tmp/verify.log" && fail "${f##*/}: the signature names an address nobody gave"
 done
+osslsigncode remove-signature -in "$tmp/zip/Quorvel.exe" -out "$tmp/url.exe" >/dev/null
+QUORVEL_SIGN_CERT=$tmp/cert.pem QUORVEL_SIGN_KEY=$tmp/key.pem QUORVEL_SIGN_URL=https://printers.test/ \
+    "$src/scripts/sign-file.sh" "$tmp/url.exe"
+osslsigncode verify -CAfile "$tmp/cert.pem" -in "$tmp/url.exe" 2>&1 |
+    grep -q "URL description: https://printers.test/" || fail "QUORVEL_SIGN_URL is not in the signature"
 [ "$fails" -eq 0 ] && echo "signatures OK"
 exit "$fails"

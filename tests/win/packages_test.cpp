@@ -1,9 +1,11 @@
-// The packages users download, installed, used and removed for real: the
-// per-user setup, the per-machine MSI and the administrator's example
-// locations. scripts/package.sh builds them first. A 64-bit build of this
-// program tests the setup's 64-bit twin, built from the same script, since
-// such a host cannot run the shipped 32-bit setup; the MSI is tested as
-// shipped everywhere.
+// The packages users download, installed, used, updated and removed for
+// real: the per-user setup, the per-machine MSI, both together, and the
+// administrator's example locations. scripts/package.sh builds them first;
+// the older version (1.9) and the rebuild they are updated from or over are
+// built by the same script from the same program during the run. A 64-bit
+// build of this program tests the setup's 64-bit twin, built from the same
+// script, since such a host cannot run the shipped 32-bit setup; the MSI is
+// tested as shipped everywhere.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
@@ -11,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,11 +32,8 @@ const char kLegacyMode[] = "LegacyDefaultPrinterMode";
 std::string SetupPath() { return ToWindowsPath(QUORVEL_SETUP_BUILT); }
 std::string MsiPath() { return ToWindowsPath(QUORVEL_MSI_BUILT); }
 
-std::string SetupFileName()
-{
-    std::string path = SetupPath();
-    return path.substr(path.rfind('\\') + 1);
-}
+std::string FileName(const std::string &path) { return path.substr(path.rfind('\\') + 1); }
+std::string SetupFileName() { return FileName(SetupPath()); }
 
 bool FileExists(const std::string &path)
 {
@@ -49,6 +49,14 @@ std::string FileContents(const std::string &path)
 bool SameContents(const std::string &a, const std::string &b)
 {
     return FileContents(a) == FileContents(b);
+}
+
+// Marks an installed copy so that its replacement shows (an extra byte after
+// the image changes nothing for Windows).
+void MarkInstalledCopy(const std::string &exe)
+{
+    std::ofstream out(exe.c_str(), std::ios::binary | std::ios::app);
+    out << '!';
 }
 
 // Ends every Quorvel a failed test may have left running.
@@ -108,6 +116,144 @@ long long ReadDword(HKEY root, const char *key, const char *name)
         out = value;
     RegCloseKey(h);
     return out;
+}
+
+void WriteText(HKEY root, const char *key, const char *name, const std::string &text)
+{
+    HKEY h;
+    if (RegCreateKeyExA(root, key, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &h, NULL) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(h, name, 0, REG_SZ, (const BYTE *)text.c_str(), (DWORD)text.size() + 1);
+    RegCloseKey(h);
+}
+
+void DeleteValue(HKEY root, const char *key, const char *name)
+{
+    HKEY h;
+    if (RegOpenKeyExA(root, key, 0, KEY_SET_VALUE, &h) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueA(h, name);
+    RegCloseKey(h);
+}
+
+// Where per-user and per-machine entries live; on 64-bit Windows the
+// machine has two registry views, and a key seen in both is one key.
+struct Hive {
+    HKEY root;
+    REGSAM view;
+    const char *name;
+};
+const Hive kHives[] = {{HKEY_CURRENT_USER, 0, "HKCU"},
+                       {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, "HKLM"},
+                       {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, "HKLM"}};
+
+// What Apps lists for Quorvel: each uninstall entry named Quorvel, with its
+// version, by hive and entry name.
+std::map<std::string, std::string> AppsEntries()
+{
+    const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    std::map<std::string, std::string> entries;
+    for (const Hive &hive : kHives) {
+        HKEY h;
+        if (RegOpenKeyExA(hive.root, kUninstall, 0, KEY_READ | hive.view, &h) != ERROR_SUCCESS)
+            continue;
+        char name[256];
+        for (DWORD i = 0; RegEnumKeyA(h, i, name, sizeof(name)) == ERROR_SUCCESS; i++) {
+            std::string key = std::string(kUninstall) + "\\" + name;
+            if (ReadText(hive.root, key.c_str(), "DisplayName", hive.view) == "Quorvel")
+                entries[std::string(hive.name) + "\\" + name] =
+                    ReadText(hive.root, key.c_str(), "DisplayVersion", hive.view);
+        }
+        RegCloseKey(h);
+    }
+    return entries;
+}
+
+// The versions of those entries.
+std::vector<std::string> AppsVersions()
+{
+    std::vector<std::string> versions;
+    for (const auto &entry : AppsEntries())
+        versions.push_back(entry.second);
+    return versions;
+}
+
+// Every Run value that starts Quorvel at sign-in, per user and per machine:
+// "HKCU Quorvel=<command>".
+std::vector<std::string> SignInStarts()
+{
+    std::map<std::string, std::string> found;
+    for (const Hive &hive : kHives) {
+        HKEY h;
+        if (RegOpenKeyExA(hive.root, kRunKey, 0, KEY_READ | hive.view, &h) != ERROR_SUCCESS)
+            continue;
+        char name[256], data[1024];
+        DWORD cchName = sizeof(name), cbData = sizeof(data) - 1, type = 0;
+        for (DWORD i = 0; RegEnumValueA(h, i, name, &cchName, NULL, &type, (BYTE *)data, &cbData) ==
+                          ERROR_SUCCESS;
+             i++, cchName = sizeof(name), cbData = sizeof(data) - 1) {
+            data[cbData] = '\0';
+            std::string lower = data;
+            CharLowerA(&lower[0]);
+            if (lstrcmpiA(name, "Quorvel") == 0 || lower.find("quorvel.exe") != std::string::npos)
+                found[std::string(hive.name) + " " + name] = data;
+        }
+        RegCloseKey(h);
+    }
+    std::vector<std::string> starts;
+    for (const auto &start : found)
+        starts.push_back(start.first + "=" + start.second);
+    return starts;
+}
+
+// The per-machine package's folder: a 32-bit package's files are where
+// 32-bit programs have theirs (on 64-bit Windows, Program Files (x86)).
+std::string MachineFolder()
+{
+#ifdef _WIN64
+    return ShellFolder(CSIDL_PROGRAM_FILESX86) + "\\Quorvel";
+#else
+    return ShellFolder(CSIDL_PROGRAM_FILES) + "\\Quorvel";
+#endif
+}
+
+// Removes whichever build of the per-machine package is installed.
+void RemoveMachinePackages()
+{
+    for (const auto &entry : AppsEntries()) {
+        std::string code = entry.first.substr(entry.first.find('\\') + 1);
+        if (entry.first.rfind("HKLM\\{", 0) == 0)
+            RunToExit("msiexec /x " + code + " /qn /norestart", 120000);
+    }
+}
+
+// Packages of another version, or another build of this one, that
+// scripts/package.sh makes from the same program into the session's
+// folder; made once per run.
+struct Packages {
+    std::string setup, msi;
+};
+
+Packages OtherPackages(const std::string &name, const std::string &version)
+{
+    static std::map<std::string, Packages> made;
+    auto it = made.find(name);
+    if (it != made.end())
+        return it->second;
+    const char *session = getenv("QUORVEL_SESSION_DIR");
+    std::string dir = std::string(session != nullptr ? session : "/tmp") + "/packages-" + name;
+    EXPECT_TRUE(RunHostCommand("'" QUORVEL_SOURCE_DIR "/scripts/package.sh' --out '" + dir +
+                               "' --version " + version, 120000))
+        << "package.sh --version " << version << " failed";
+    Packages p;
+#ifdef _WIN64
+    p.setup = ToWindowsPath(dir + "/twin/Quorvel-" + version + "-setup.exe");
+#else
+    p.setup = ToWindowsPath(dir + "/Quorvel-" + version + "-setup.exe");
+#endif
+    p.msi = ToWindowsPath(dir + "/Quorvel-" + version + ".msi");
+    made[name] = p;
+    return p;
 }
 
 // Writes a DWORD value, or deletes it for -1.
@@ -215,6 +361,7 @@ protected:
         EndLeftoverQuorvels();
         if (KeyExists(HKEY_CURRENT_USER, kUninstallKey))
             Uninstall();
+        RemoveMachinePackages();
         WriteDword(HKEY_CURRENT_USER, kWindowsKey, kLegacyMode, legacyMode_);
         DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Brennick\\Quorvel");
     }
@@ -297,15 +444,34 @@ TEST_F(Setup, OnWindows7TheKeepDefaultOptionIsNotAppliedAndDChoosesTheFolder)
     EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kWindowsKey, kLegacyMode), 0);
 }
 
-// Walks the wizard to its options page and returns the check boxes there.
-Boxes OptionsPageAs(const char *version, const char *screenshot)
+BOOL CALLBACK CollectLabel(HWND child, LPARAM lParam)
+{
+    char cls[32] = "", text[512] = "";
+    GetClassNameA(child, cls, sizeof(cls));
+    if (lstrcmpiA(cls, "Static") == 0 && IsWindowVisible(child)) {
+        GetWindowTextA(child, text, sizeof(text));
+        *reinterpret_cast<std::string *>(lParam) += std::string(text) + "\n";
+    }
+    return TRUE;
+}
+
+// What the options page shows: its check boxes, whether the first one (the
+// start at sign-in) takes input, and the texts of its labels.
+struct OptionsPage {
+    Boxes boxes;
+    bool startEnabled = false;
+    std::string labels;
+};
+
+// Walks the wizard to its options page and returns what it shows.
+OptionsPage OptionsPageAs(const char *version, const char *screenshot)
 {
     ScopedWineVersion scoped(SetupFileName(), version);
     PROCESS_INFORMATION pi;
-    Boxes boxes;
+    OptionsPage page;
     if (!StartProcess("\"" + SetupPath() + "\"", &pi)) {
         ADD_FAILURE() << "cannot start " << SetupPath();
-        return boxes;
+        return page;
     }
     std::string caption = std::string("Quorvel ") + QUORVEL_VERSION + " Setup";
     HWND wizard = NULL;
@@ -317,9 +483,12 @@ Boxes OptionsPageAs(const char *version, const char *screenshot)
         PostMessageA(wizard, WM_COMMAND, IDOK, 0);
         PostMessageA(wizard, WM_COMMAND, IDOK, 0);
         EXPECT_TRUE(WaitFor([&] {
-            boxes = CheckBoxes(wizard);
-            return !boxes.empty() && boxes[0].first == kStartOption;
+            page.boxes = CheckBoxes(wizard);
+            return !page.boxes.empty() && page.boxes[0].first == kStartOption;
         }, 10000)) << "no options page";
+        HWND start = FindWindowExA(FindWindowExA(wizard, NULL, "#32770", NULL), NULL, "Button", kStartOption);
+        page.startEnabled = start != NULL && IsWindowEnabled(start);
+        EnumChildWindows(wizard, CollectLabel, (LPARAM)&page.labels);
         if (screenshot != nullptr) {
             Sleep(300);  // let the page finish painting
             EXPECT_TRUE(SaveScreenshot(screenshot));
@@ -330,14 +499,14 @@ Boxes OptionsPageAs(const char *version, const char *screenshot)
         TerminateProcess(pi.hProcess, 1);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    return boxes;
+    return page;
 }
 
 TEST_F(Setup, OptionsPageOffersToKeepTheDefaultOnlyFromWindows10)
 {
-    EXPECT_EQ(OptionsPageAs("win10", "setup-options-page.png"),
+    EXPECT_EQ(OptionsPageAs("win10", "setup-options-page.png").boxes,
               (Boxes{{kStartOption, true}, {kKeepOption, true}}));
-    EXPECT_EQ(OptionsPageAs("win7", nullptr), (Boxes{{kStartOption, true}}));
+    EXPECT_EQ(OptionsPageAs("win7", nullptr).boxes, (Boxes{{kStartOption, true}}));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey)) << "a cancelled setup installed";
 }
 
@@ -371,6 +540,72 @@ TEST_F(Setup, InstallingOverARunningCopyEndsItCleanlyAndKeepsTheSettings)
         << "the uninstaller left Quorvel running";
 }
 
+TEST_F(Setup, AnUpdateKeepsTheUsersChoicesAndTheSwitchesSetThem)
+{
+    Packages old = OtherPackages("1.9", "1.9");
+    ScopedWineVersion win10Old(FileName(old.setup), "win10"), win10(SetupFileName(), "win10");
+    WriteDword(HKEY_CURRENT_USER, kWindowsKey, kLegacyMode, 0);
+    MarkUserSettings();
+    const std::string started = "\"" + Exe() + "\"";
+
+    ASSERT_EQ(RunToExit("\"" + old.setup + "\" /S", 120000), 0u);
+    ASSERT_EQ(AppsVersions(), std::vector<std::string>{"1.9"});
+    ASSERT_EQ(ReadText(HKEY_CURRENT_USER, kRunKey, "Quorvel"), started);
+    ASSERT_EQ(ReadDword(HKEY_CURRENT_USER, kWindowsKey, kLegacyMode), 1);
+    MarkInstalledCopy(Exe());
+    // The user takes Quorvel out of the sign-in and gives the default
+    // printer back to Windows.
+    DeleteValue(HKEY_CURRENT_USER, kRunKey, "Quorvel");
+    WriteDword(HKEY_CURRENT_USER, kWindowsKey, kLegacyMode, 0);
+
+    ASSERT_EQ(InstallSilently(), 0u);
+    EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kRunKey, "Quorvel"), "<absent>") << "the start came back";
+    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kWindowsKey, kLegacyMode), 0) << "Windows' management turned off again";
+    EXPECT_EQ(AppsVersions(), std::vector<std::string>{QUORVEL_VERSION});
+    EXPECT_TRUE(SameContents(Exe(), QuorvelExePath())) << "not replaced";
+    EXPECT_TRUE(UserSettingsKept());
+
+    ASSERT_EQ(InstallSilently(" /STARTATSIGNIN=1 /KEEPDEFAULT=1"), 0u);
+    EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kRunKey, "Quorvel"), started);
+    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kWindowsKey, kLegacyMode), 1);
+    ASSERT_EQ(InstallSilently(" /STARTATSIGNIN=0 /KEEPDEFAULT=0"), 0u);
+    EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kRunKey, "Quorvel"), "<absent>");
+    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kWindowsKey, kLegacyMode), 0) << "not put back";
+    EXPECT_EQ(InstallSilently(" /KEEPDEFAULT=yes"), 2u) << "a value other than 0 or 1 must stop setup";
+    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kWindowsKey, kLegacyMode), 0);
+}
+
+TEST_F(Setup, UnderTheMachinePackageSetupAddsNoSecondStartAndLeavesItsCopyRunning)
+{
+    ASSERT_EQ(RunToExit("msiexec /i \"" + MsiPath() + "\" /qn /norestart", 120000), 0u);
+    const std::string machineExe = MachineFolder() + "\\Quorvel.exe";
+    // A start of the user's own, from a setup that predates the roll-out.
+    WriteText(HKEY_CURRENT_USER, kRunKey, "Quorvel", "\"" + Exe() + "\"");
+
+    OptionsPage page = OptionsPageAs("win10", "setup-options-page-machine-package.png");
+    EXPECT_EQ(page.boxes, (Boxes{{kStartOption, true}, {kKeepOption, true}}));
+    EXPECT_FALSE(page.startEnabled);
+    EXPECT_NE(page.labels.find("already starts for everyone who signs in"), std::string::npos) << page.labels;
+
+    Started machine;
+    ASSERT_TRUE(StartInstalledQuorvel(machineExe, &machine));
+    ASSERT_EQ(InstallSilently(), 0u);
+    EXPECT_EQ(SignInStarts(), std::vector<std::string>{"HKLM Quorvel=\"" + machineExe + "\""});
+    EXPECT_EQ(WaitProcessExit(machine.pi.hProcess, 0), (DWORD)STILL_ACTIVE)
+        << "setup ended the machine package's copy";
+
+    Started own;
+    ASSERT_TRUE(StartInstalledQuorvel(Exe(), &own));
+    ASSERT_TRUE(Uninstall());
+    EXPECT_EQ(WaitProcessExit(own.pi.hProcess, 5000), 0u) << "its own copy was not ended";
+    EXPECT_EQ(WaitProcessExit(machine.pi.hProcess, 0), (DWORD)STILL_ACTIVE)
+        << "the uninstaller ended the machine package's copy";
+    PostMessageA(machine.hwnd, WM_COMMAND, 1011, 0);
+    EXPECT_EQ(WaitProcessExit(machine.pi.hProcess, 5000), 0u);
+    CloseStarted(&own);
+    CloseStarted(&machine);
+}
+
 class Msi : public ::testing::Test {
 protected:
     void SetUp() override
@@ -380,19 +615,12 @@ protected:
     }
     void TearDown() override
     {
-        RunToExit("msiexec /x \"" + MsiPath() + "\" /qn", 120000);
+        RemoveMachinePackages();
         DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Brennick\\Quorvel");
     }
-    // A 32-bit package: its files and HKLM values are where 32-bit programs
-    // have theirs (on 64-bit Windows, Program Files (x86) and WOW6432Node).
-    static std::string Folder()
-    {
-#ifdef _WIN64
-        return ShellFolder(CSIDL_PROGRAM_FILESX86) + "\\Quorvel";
-#else
-        return ShellFolder(CSIDL_PROGRAM_FILES) + "\\Quorvel";
-#endif
-    }
+    static std::string Folder() { return MachineFolder(); }
+    // A 32-bit package: its HKLM values are where 32-bit programs have theirs
+    // (on 64-bit Windows, WOW6432Node).
     static std::string RunValue()
     {
         return ReadText(HKEY_LOCAL_MACHINE, kRunKey, "Quorvel", KEY_WOW64_32KEY);
@@ -430,6 +658,34 @@ TEST_F(Msi, SilentInstallForEveryUserAndRemovalLeaveUserSettingsAlone)
     EXPECT_EQ(RunValue(), "<absent>") << "STARTATSIGNIN=0 must not start Quorvel at sign-in";
     ASSERT_EQ(Msiexec("/x \"" + MsiPath() + "\" /qn"), 0u);
     EXPECT_FALSE(FileExists(Folder()));
+}
+
+TEST_F(Msi, UpgradesReplaceTheInstalledBuildKeepStartAtSignInAndRefuseAnOlderVersion)
+{
+    Packages old = OtherPackages("1.9", "1.9");
+    Packages rebuild = OtherPackages("rebuild", QUORVEL_VERSION);
+    const std::string exe = Folder() + "\\Quorvel.exe";
+    const std::vector<std::string> current = {QUORVEL_VERSION};
+
+    ASSERT_EQ(Msiexec("/i \"" + old.msi + "\" /qn /norestart STARTATSIGNIN=0"), 0u);
+    ASSERT_EQ(AppsVersions(), std::vector<std::string>{"1.9"});
+    MarkInstalledCopy(exe);
+    ASSERT_EQ(Msiexec("/i \"" + MsiPath() + "\" /qn /norestart"), 0u);
+    EXPECT_EQ(RunValue(), "<absent>") << "STARTATSIGNIN=0 was forgotten";
+    EXPECT_EQ(AppsVersions(), current);
+    EXPECT_TRUE(SameContents(exe, QuorvelExePath())) << "not replaced";
+
+    // Another build of the same version replaces this one.
+    MarkInstalledCopy(exe);
+    ASSERT_EQ(Msiexec("/i \"" + rebuild.msi + "\" /qn /norestart"), 0u);
+    EXPECT_EQ(AppsVersions(), current);
+    EXPECT_TRUE(SameContents(exe, QuorvelExePath())) << "not replaced";
+    EXPECT_EQ(RunValue(), "<absent>");
+
+    EXPECT_EQ(Msiexec("/i \"" + old.msi + "\" /qn /norestart"), 1603u) << "an older version was not refused";
+    EXPECT_EQ(AppsVersions(), current);
+    EXPECT_TRUE(SameContents(exe, QuorvelExePath()));
+    EXPECT_TRUE(UserSettingsKept());
 }
 
 // The administrator's example, imported as deploying.md says, in a private

@@ -1,12 +1,17 @@
 // The settings store against Wine's real registry: layout, types and sizes,
-// round trips, and stores edited by hand.
+// round trips, stores edited by hand, and a store an administrator made
+// read-only, also under the real program.
 #include <gtest/gtest.h>
+
+#include <windows.h>
+#include <sddl.h>
 
 #include <string>
 #include <vector>
 
 #include "core/state.h"
 #include "locations/locations.h"
+#include "res/resource.h"
 #include "testsupport.h"
 
 namespace {
@@ -88,6 +93,120 @@ void StoreLocation(int i, const char *name, const char *printer, const char *sta
 
 std::string Dword(DWORD v) { return std::string((const char *)&v, 4); }
 
+// Gives a key and every key below it the permissions of an SDDL text, as an
+// administrator does for users. Wine's registry checks them as Windows does
+// when a key is opened or created for writing (ERROR_ACCESS_DENIED), and
+// the owner may always change them back. Wine is kinder in one thing: it
+// lets a locked key be deleted, which Windows refuses without DELETE; no
+// test here leans on that.
+void SetPermissions(const std::string &path, const char *sddl)
+{
+    PSECURITY_DESCRIPTOR sd = NULL;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd, NULL));
+    HKEY h;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ | WRITE_DAC, &h), ERROR_SUCCESS)
+        << path;
+    std::vector<std::string> children;
+    char name[256];
+    for (DWORD i = 0; RegEnumKeyA(h, i, name, sizeof(name)) == ERROR_SUCCESS; i++)
+        children.push_back(name);
+    EXPECT_EQ(RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, sd), ERROR_SUCCESS) << path;
+    RegCloseKey(h);
+    LocalFree(sd);
+    for (const std::string &child : children)
+        SetPermissions(path + "\\" + child, sddl);
+}
+
+BOOL CALLBACK CollectBoxStatic(HWND hwnd, LPARAM lParam)
+{
+    auto *out = reinterpret_cast<std::pair<std::string, HWND> *>(lParam);
+    char cls[16] = "", text[1024] = "";
+    GetClassNameA(hwnd, cls, sizeof(cls));
+    if (lstrcmpiA(cls, "Static") != 0)
+        return TRUE;
+    if ((GetWindowLongA(hwnd, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+        out->second = hwnd;
+    } else if (out->first.empty()) {
+        GetWindowTextA(hwnd, text, sizeof(text));
+        out->first = text;
+    }
+    return TRUE;
+}
+
+// A message box's text and the window of its icon.
+std::pair<std::string, HWND> MessageBoxContents(HWND hBox)
+{
+    std::pair<std::string, HWND> box("", (HWND)NULL);
+    EnumChildWindows(hBox, CollectBoxStatic, (LPARAM)&box);
+    return box;
+}
+
+// The pixels of a w x h area: captured from the screen, or an icon drawn on
+// the given background.
+std::vector<DWORD> Pixels(int w, int h, const RECT *screenArea, HICON hIcon, DWORD background)
+{
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void *bits = NULL;
+    HDC screen = GetDC(NULL);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    std::vector<DWORD> out((size_t)w * h, background);
+    if (screenArea != NULL) {
+        BitBlt(dc, 0, 0, w, h, screen, screenArea->left, screenArea->top, SRCCOPY);
+    } else {
+        memcpy(bits, out.data(), out.size() * sizeof(DWORD));
+        DrawIconEx(dc, 0, 0, hIcon, w, h, 0, NULL, DI_NORMAL);
+    }
+    GdiFlush();
+    memcpy(out.data(), bits, out.size() * sizeof(DWORD));
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    ReleaseDC(NULL, screen);
+    return out;
+}
+
+// Which standard icon a window of another process shows, told by its pixels
+// (an icon's handle means nothing in another process): the one of warning,
+// error, information and question that, drawn here on the same background,
+// differs least; "" when none comes close.
+std::string ShownStandardIcon(HWND hIconWindow)
+{
+    RECT r;
+    if (hIconWindow == NULL || !GetWindowRect(hIconWindow, &r))
+        return "";
+    int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0)
+        return "";
+    std::vector<DWORD> shown = Pixels(w, h, &r, NULL, 0);
+    const std::pair<const char *, LPCSTR> kIcons[] = {
+        {"warning", IDI_WARNING}, {"error", IDI_ERROR}, {"information", IDI_INFORMATION},
+        {"question", IDI_QUESTION}};
+    std::string best;
+    size_t fewest = shown.size() / 10;  // at most a tenth of the pixels may differ
+    for (const auto &icon : kIcons) {
+        std::vector<DWORD> drawn = Pixels(w, h, NULL, LoadIconA(NULL, icon.second), shown[0]);
+        size_t differ = 0;
+        for (size_t i = 0; i < shown.size(); i++)
+            differ += (shown[i] & 0xFFFFFF) != (drawn[i] & 0xFFFFFF);
+        if (differ < fewest) {
+            fewest = differ;
+            best = icon.first;
+        }
+    }
+    return best;
+}
+
+// Everyone may read, nobody may change; and everything open again.
+const char kReadOnly[] = "D:P(A;OICI;KR;;;WD)";
+const char kFullAccess[] = "D:P(A;OICI;KA;;;WD)";
+
 class SettingsStore : public ::testing::Test {
 protected:
     void SetUp() override
@@ -95,7 +214,12 @@ protected:
         DeleteRegistryTree(HKEY_CURRENT_USER, "SOFTWARE\\Brennick");
         ZeroMemory(&AutoSettings, sizeof(AutoSettings));
     }
-    void TearDown() override { DeleteRegistryTree(HKEY_CURRENT_USER, "SOFTWARE\\Brennick"); }
+    void TearDown() override
+    {
+        if (KeyExists(kKey))
+            SetPermissions(kKey, kFullAccess);
+        DeleteRegistryTree(HKEY_CURRENT_USER, "SOFTWARE\\Brennick");
+    }
 
     static void Fill(LocationRecord *r, const char *name, const char *printer, const char *start,
                      const char *finish)
@@ -273,6 +397,101 @@ TEST_F(SettingsStore, ALoadNeverWritesTheStore)
     LoadSettings();  // disregards the list, but must not lose it
     EXPECT_EQ(SubKeys().size(), 3u);
     EXPECT_EQ(ReadValue("", "iAutoPrinterCount").data, Dword(2));
+}
+
+TEST_F(SettingsStore, AReadOnlyKeyLoadsAndASaveRefusedInAnyPartSaysSo)
+{
+    AutoSettings.bSetByIP = 1;
+    AutoSettings.iAutoPrinterCount = 2;
+    Fill(&AutoSettings.locations[0], "Office", "Alpha", "10.0.0.1", "10.0.0.9");
+    Fill(&AutoSettings.locations[1], "Home", "Beta", "10.0.1.1", "10.0.1.9");
+    ASSERT_TRUE(SaveSettings());
+    const AutoSettingsRecord saved = AutoSettings;
+    SetPermissions(kKey, kReadOnly);
+    const std::string locked = DumpRegistryTree(HKEY_CURRENT_USER, kKey);
+
+    ZeroMemory(&AutoSettings, sizeof(AutoSettings));
+    LoadSettings();
+    EXPECT_EQ(memcmp(&AutoSettings, &saved, sizeof(saved)), 0) << "a read-only key must load";
+
+    AutoSettings.iAutoPrinterCount = 1;
+    EXPECT_FALSE(SaveSettings());
+    EXPECT_EQ(DumpRegistryTree(HKEY_CURRENT_USER, kKey), locked);
+
+    // A key that takes no lasting subkeys: the values are written, the list
+    // cannot be, and the save says so.
+    SetPermissions(kKey, kFullAccess);
+    DeleteRegistryTree(HKEY_CURRENT_USER, kKey);
+    HKEY h;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL,
+                              &h, NULL), ERROR_SUCCESS);
+    RegCloseKey(h);
+    EXPECT_FALSE(SaveSettings());
+    EXPECT_EQ(ReadValue("", "iAutoPrinterCount").data, Dword(1));
+    EXPECT_TRUE(SubKeys().empty());
+    DeleteRegistryTree(HKEY_CURRENT_USER, kKey);
+    EXPECT_TRUE(SaveSettings());
+    EXPECT_EQ(SubKeys(), std::vector<std::string>{"0"});
+}
+
+// An administrator's read-only locations under the real program: they apply
+// at start; OK in the configuration dialog says the settings could not be
+// saved, leaves the key as it was and the dialog open with the user's edit,
+// and the settings in force stay as they were.
+TEST(LockedSettings, LocationsApplyAndOkWarnsKeepsTheKeyAndTheSettingsInForce)
+{
+    const char kConfigTitle[] = "Quorvel - Configuration";
+    DeleteRegistryTree(HKEY_CURRENT_USER, "SOFTWARE\\Brennick");
+    ScopedDeviceEntry restore;
+    ScopedTrayKeeper keepTray;
+    WriteDeviceEntry("Beta,wineps.drv,CUPS:Beta");
+    SetNumber("", "bSetByIP", 1);
+    SetNumber("", "iAutoPrinterCount", 1);
+    // Every host address lies in this range, loopback included.
+    StoreLocation(0, "Anywhere", "Gamma", "0.0.0.0", "255.255.255.254");
+    SetPermissions(kKey, kReadOnly);
+    const std::string locked = DumpRegistryTree(HKEY_CURRENT_USER, kKey);
+
+    QuorvelProcess q;
+    ASSERT_TRUE(q.Start());
+    EXPECT_TRUE(WaitFor([] { return ReadDeviceEntry().rfind("Gamma,", 0) == 0; }, 15000))
+        << "the locked location did not apply: " << ReadDeviceEntry();
+
+    PostMessageA(q.Window(), WM_COMMAND, IDM_CONFIG, 0);
+    HWND hDlg = NULL;
+    ASSERT_TRUE(WaitFor([&] { return (hDlg = FindDialogOfProcess(q.ProcessId(), kConfigTitle)) != NULL; },
+                        10000));
+    ASSERT_TRUE(ClickWindow(GetDlgItem(hDlg, IDC_SETBYIP)));
+    ASSERT_TRUE(WaitFor([&] { return SendDlgItemMessageA(hDlg, IDC_SETBYIP, BM_GETCHECK, 0, 0) == 0; }, 5000));
+    ASSERT_TRUE(ClickWindow(GetDlgItem(hDlg, IDOK)));
+    HWND hBox = NULL;
+    ASSERT_TRUE(WaitFor([&] { return (hBox = FindDialogOfProcess(q.ProcessId(), "Error")) != NULL; }, 10000))
+        << "no warning";
+    std::pair<std::string, HWND> box = MessageBoxContents(hBox);
+    EXPECT_EQ(box.first.rfind("The settings could not be saved", 0), 0u) << box.first;
+    Sleep(300);  // let it paint
+    EXPECT_EQ(ShownStandardIcon(box.second), "warning");
+    PostMessageA(hBox, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(hBox); }, 5000));
+    Sleep(300);
+    EXPECT_TRUE(IsWindow(hDlg)) << "the dialog closed and dropped the edit";
+    EXPECT_EQ(SendDlgItemMessageA(hDlg, IDC_SETBYIP, BM_GETCHECK, 0, 0), 0) << "the edit was lost";
+    EXPECT_EQ(DumpRegistryTree(HKEY_CURRENT_USER, kKey), locked);
+    // Automatic switching is still in force: an address change applies the
+    // location again.
+    WriteDeviceEntry("Beta,wineps.drv,CUPS:Beta");
+    PostMessageA(q.Window(), MSG_ADDRESS_CHANGED, 0, 0);
+    EXPECT_TRUE(WaitFor([] { return ReadDeviceEntry().rfind("Gamma,", 0) == 0; }, 10000))
+        << "the refused edit took effect: " << ReadDeviceEntry();
+
+    // Unlocked, OK saves the edit that waited in the dialog.
+    SetPermissions(kKey, kFullAccess);
+    ASSERT_TRUE(ClickWindow(GetDlgItem(hDlg, IDOK)));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(hDlg); }, 10000));
+    EXPECT_EQ(ReadValue("", "bSetByIP").data, Dword(0));
+    EXPECT_EQ(q.Exit(), 0u);
+    SetPermissions(kKey, kFullAccess);
+    DeleteRegistryTree(HKEY_CURRENT_USER, "SOFTWARE\\Brennick");
 }
 
 }  // namespace
