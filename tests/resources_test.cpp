@@ -704,7 +704,7 @@ size_t CountOf(const std::string &s, const std::string &sPart)
     return c;
 }
 
-TEST_F(ResourcesTest, ManifestNamesTheProgramAndDependsOnCommonControls6)
+TEST_F(ResourcesTest, ManifestNamesTheProgramDependsOnCommonControls6AndIsAwareOfTheDisplayScale)
 {
 #ifdef _WIN64
     const char *kArch = "amd64";  // the 64-bit test twin's own copy
@@ -731,6 +731,22 @@ TEST_F(ResourcesTest, ManifestNamesTheProgramAndDependsOnCommonControls6)
     EXPECT_EQ(AttributeOf(sDep, "processorArchitecture"), kArch);
     EXPECT_EQ(AttributeOf(sDep, "publicKeyToken"), "6595b64144ccf1df");
     EXPECT_EQ(AttributeOf(sDep, "language"), "*");
+
+    // Aware of the display's scale in the form every Windows from Vista on
+    // reads, so that none of them enlarges the program as a blurred bitmap.
+    size_t offApp = sXml.find("<application");
+    ASSERT_NE(offApp, std::string::npos);
+    EXPECT_EQ(AttributeOf(ElementAt(sXml, "application", 0), "xmlns"), "urn:schemas-microsoft-com:asm.v3");
+    size_t offSettings = sXml.find("<windowsSettings", offApp);
+    size_t offAware = sXml.find("<dpiAware", offSettings);
+    ASSERT_NE(offSettings, std::string::npos);
+    ASSERT_NE(offAware, std::string::npos);
+    EXPECT_LT(offAware, sXml.find("</windowsSettings>", offSettings));
+    std::string sAware = ElementAt(sXml, "dpiAware", offAware);
+    EXPECT_EQ(AttributeOf(sAware, "xmlns"), "http://schemas.microsoft.com/SMI/2005/WindowsSettings");
+    size_t offValue = offAware + sAware.size();
+    EXPECT_EQ(sXml.substr(offValue, sXml.find('<', offValue) - offValue), "true");
+    EXPECT_EQ(CountOf(sXml, "<dpiAware"), 1u);
 }
 
 // ---------------------------------------------------------------------------
