@@ -41,6 +41,7 @@ mkdir -p "$QUORVEL_TOUR_DIR"
 echo "Quorvel tour: seconds since start, step, default printer afterwards, tray tip"
 rc=0
 # The walk, then the configuration dialog once more on a display at 150 %.
+# shellcheck disable=SC2016  # $1 is the inner shell's
 QUORVEL_FIXTURE_QUIET=1 tests/fixture/session.sh --samples sh -c '
     tests/fixture/netns.sh wine "$1" &&
         tests/fixture/dpi.sh 144 tests/fixture/netns.sh wine "$1"' sh \
