@@ -2,7 +2,8 @@
 // session, and prints one line per sample: "<measure> <program> <value>".
 //   qbench start N    start until the tray icon shows (ms), N rounds
 //   qbench running N  with 50 printers: right-click until the menu shows (ms),
-//                     N rounds; processor time (ms), wake-ups and resident
+//                     N rounds, all three menus the same 50 rows with the
+//                     default in bold; processor time (ms), wake-ups and resident
 //                     memory (KiB) over 30 s of idling; Quorvel's resident
 //                     memory after 500 switches
 //   qbench address N  (inside netns.sh) an address-change report until the new
@@ -127,8 +128,8 @@ void SendButton(DWORD flags)
 }
 
 // Right-clicks the program's icon; the time (ms) until its menu shows, and
-// the menu's height in pixels.
-double OpenMenu(const Program &p, int *pHeight)
+// the menu's size in pixels.
+double OpenMenu(const Program &p, SIZE *pSize)
 {
     RECT rc;
     GetWindowRect(p.hIcon, &rc);
@@ -142,7 +143,8 @@ double OpenMenu(const Program &p, int *pHeight)
     SendButton(MOUSEEVENTF_RIGHTDOWN);
     SendButton(MOUSEEVENTF_RIGHTUP);
     double ms = Until(t0, menuShown, "a menu");
-    *pHeight = rc.bottom - rc.top;
+    pSize->cx = rc.right - rc.left;
+    pSize->cy = rc.bottom - rc.top;
     // What a click elsewhere does: the owner's default handling ends the menu.
     PostMessageA(p.hwnd, WM_CANCELMODE, 0, 0);
     Until(NowMs(), [&] { return !menuShown(); }, "the menu to close");
@@ -177,25 +179,38 @@ void MeasureRunning(int rounds)
     std::vector<std::string> names = SpoolerPrinterNames();
     if (names.size() != 50)
         Fail("the spooler does not list 50 printers");
+    // The default the references show in bold, from their table.
+    ScopedDeviceEntry restoreEntry;
+    if (!SetDefaultPrinterA("Alpha") || !DefaultIs("Alpha"))
+        Fail("cannot make Alpha the default");
     std::vector<Program> programs = Programs();
     for (Program &p : programs)
         Start(&p);
 
     // Until Quorvel's first listing has ended, its menu shows a notice in
-    // place of the printers: the same height as the bare program's menu.
-    int qHeight = 0, bareHeight = 0;
-    for (int i = 0; qHeight <= bareHeight; i++) {
+    // place of the printers; then it shows the references' rows, the same
+    // texts in a menu of the same size.
+    auto describe = [](const SIZE &size) {
+        return std::to_string(size.cx) + " x " + std::to_string(size.cy) + " pixels";
+    };
+    SIZE quorvelSize = {0, 0}, bareSize = {0, 0};
+    for (int i = 0; quorvelSize.cx == 0 || quorvelSize.cx != bareSize.cx ||
+                    quorvelSize.cy != bareSize.cy; i++) {
         if (i == 30)
-            Fail("Quorvel's menu shows no printers");
+            Fail("Quorvel's menu is " + describe(quorvelSize) + ", the references' " +
+                 describe(bareSize) + ": not the same rows");
         Sleep(1000);
-        OpenMenu(programs[0], &qHeight);
-        OpenMenu(programs[1], &bareHeight);
+        OpenMenu(programs[0], &quorvelSize);
+        OpenMenu(programs[1], &bareSize);
     }
     for (int r = 0; r < rounds; r++) {
         for (size_t i = 0; i < programs.size(); i++) {
             const Program &p = programs[(r + i) % programs.size()];
-            int height;
-            Sample("menu", p.name, OpenMenu(p, &height));
+            SIZE size;
+            Sample("menu", p.name, OpenMenu(p, &size));
+            if (size.cx != quorvelSize.cx || size.cy != quorvelSize.cy)
+                Fail(std::string(p.name) + "'s menu is " + describe(size) + ", Quorvel's " +
+                     describe(quorvelSize));
             Sleep(100);
         }
     }

@@ -85,19 +85,36 @@ void InitConfigControls(HWND hDlg, const AutoSettingsRecord *pSettings)
                             (LPARAM)pSettings->szNoMatchPrinter);
 }
 
+/* Dots per inch of the display, 96 at 100 %. The program declares itself
+   aware of the display's scale, so Windows no longer enlarges it as a
+   blurred bitmap: whatever it sizes in pixels must grow with the scale. */
+static int GetDisplayDpi(HWND hwnd)
+{
+    HDC hdc = GetDC(hwnd);
+    int iDpi = 0;
+
+    if (hdc != NULL) {
+        iDpi = GetDeviceCaps(hdc, LOGPIXELSY);
+        ReleaseDC(hwnd, hdc);
+    }
+    return iDpi > 0 ? iDpi : 96;
+}
+
 static void InsertLocationColumns(HWND hList)
 {
     static const char *const apszHeader[LOCATION_COLUMNS] = {"Location", "Printer to use",
                                                              "IP Start", "IP End"};
+    /* In pixels at 96 dpi. */
     static const int aiWidth[LOCATION_COLUMNS] = {70, 100, 85, 85};
     LVCOLUMNA col;
+    int iDpi = GetDisplayDpi(hList);
     int i;
 
     for (i = 0; i < LOCATION_COLUMNS; i++) {
         ZeroMemory(&col, sizeof(col));
         col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
         col.fmt = LVCFMT_LEFT;
-        col.cx = aiWidth[i];
+        col.cx = MulDiv(aiWidth[i], iDpi, 96);
         col.pszText = (LPSTR)apszHeader[i];
         SendMessageA(hList, LVM_INSERTCOLUMNA, (WPARAM)i, (LPARAM)&col);
     }

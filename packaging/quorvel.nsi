@@ -78,6 +78,10 @@ Page custom OptionsPage OptionsPageLeave
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\readme.txt"
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "Show the readme"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
+; Windows 10 and 11 first hide a new program's icon behind the taskbar's
+; arrow, where a user who sees nothing starts it a second time.
+!define MUI_FINISHPAGE_TEXT "${PRODUCT} has been installed on your computer.$\r$\n$\r$\nIts icon, a small printer, sits in the notification area next to the clock. Windows 11 first hides it behind the ^ arrow there: to keep it always shown, open Settings, Personalisation, Taskbar, Other system tray icons, and switch ${PRODUCT} on (Windows 10: Select which icons appear on the taskbar)."
+!define MUI_FINISHPAGE_TEXT_LARGE
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM

@@ -12,12 +12,18 @@ if [ "${1:-}" = --inside ]; then
     runs=$2 raw=$3
     qbench=$QUORVEL_WIN_BUILD/bench/qbench.exe
     export QUORVEL_BENCH_USAGE=$PWD/bench/usage.sh
-    for what in start running; do
+    # Into a file, not a pipe: the programs qbench starts inherit its output,
+    # and a pipe would wait for them should qbench stop before they end.
+    for what in start running address; do
         echo "bench: $what" >&2
-        wine "$qbench" "$what" "$runs" | tr -d '\r' >>"$raw"
+        if [ "$what" = address ]; then
+            tests/fixture/netns.sh wine "$qbench" address "$runs" >"$raw.part"
+        else
+            wine "$qbench" "$what" "$runs" >"$raw.part"
+        fi
+        tr -d '\r' <"$raw.part" >>"$raw"
     done
-    echo "bench: address" >&2
-    tests/fixture/netns.sh wine "$qbench" address "$runs" | tr -d '\r' >>"$raw"
+    rm -f "$raw.part"
     exit 0
 fi
 
@@ -41,7 +47,7 @@ load=$(cut -d' ' -f1-3 /proc/loadavg)
 . tests/fixture/wine-arch.sh
 
 raw=$(mktemp /tmp/quorvel-bench.XXXXXX)
-trap 'rm -f "$raw"' EXIT
+trap 'rm -f "$raw" "$raw.part"' EXIT
 if ! QUORVEL_FIXTURE_QUIET=1 tests/fixture/session.sh "$0" --inside "$runs" "$raw"; then
     echo "bench: could not measure" >&2
     exit 1

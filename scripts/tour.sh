@@ -3,7 +3,8 @@
 # session (a virtual display, or --display :N; the sample printers; a private
 # network) the real Quorvel.exe starts with sample locations and is walked
 # with the real pointer and keyboard: the tray menu, the machine moving from
-# network to network, the configuration and location dialogs. Each step
+# network to network, the configuration and location dialogs, and the
+# configuration dialog again on a display scaled to 150 %. Each step
 # prints one timeline line and saves a screenshot in docs/tour/. Exits 0 only
 # when every step did what its line says. Run as root (or with sudo).
 #
@@ -39,8 +40,12 @@ export QUORVEL_TOUR_DIR=$PWD/docs/tour
 mkdir -p "$QUORVEL_TOUR_DIR"
 echo "Quorvel tour: seconds since start, step, default printer afterwards, tray tip"
 rc=0
-QUORVEL_FIXTURE_QUIET=1 tests/fixture/session.sh --samples \
-    tests/fixture/netns.sh wine "$QUORVEL_WIN_BUILD/tests/tour.exe" || rc=$?
+# The walk, then the configuration dialog once more on a display at 150 %.
+# shellcheck disable=SC2016  # $1 is the inner shell's
+QUORVEL_FIXTURE_QUIET=1 tests/fixture/session.sh --samples sh -c '
+    tests/fixture/netns.sh wine "$1" &&
+        tests/fixture/dpi.sh 144 tests/fixture/netns.sh wine "$1"' sh \
+    "$QUORVEL_WIN_BUILD/tests/tour.exe" || rc=$?
 if [ "$rc" -eq 0 ]; then
     echo "Tour passed in $(( ($(date +%s%3N) - T0) / 1000 )) s; screenshots in docs/tour/"
 else

@@ -504,46 +504,63 @@ TEST_F(ResourcesTest, EveryResourceIsEnglishAustralia)
 // ---------------------------------------------------------------------------
 // Icons
 
-struct IconImage {
-    bool bOk;
-    std::vector<COLORREF> pixels;   // top row first
-    std::vector<bool> transparent;
+// One entry of an icon group: an image's size, colour depth and resource id.
+struct GroupEntry {
+    int iSize;
+    WORD wBitCount;
+    DWORD cbImage;
+    WORD wImageId;
 };
 
-const int ICON_SIZE = 32;
-
-// Follows the icon group to its single image and decodes it, checking the
-// format on the way: 32 x 32, 8 bits per pixel, a palette and an AND mask.
-IconImage LoadGroupImage(WORD wGroupId)
+std::string Describe(const GroupEntry &e)
 {
-    IconImage img = {false, {}, {}};
+    return std::to_string(e.iSize) + "x" + std::to_string(e.iSize) + "x" + std::to_string(e.wBitCount);
+}
+
+std::vector<GroupEntry> ReadIconGroup(WORD wGroupId)
+{
+    std::vector<GroupEntry> entries;
     ResourceBytes group = FindResourceBytes(RESTYPE_GROUP_ICON, wGroupId, LANG_EN_AU);
     EXPECT_NE(group.pb, nullptr) << "no icon group " << wGroupId;
-    if (group.pb == nullptr)
-        return img;
     Cursor cur = MakeCursor(group);
-    EXPECT_EQ(ReadWord(&cur), 0);        // reserved
-    EXPECT_EQ(ReadWord(&cur), 1);        // icon, not cursor
-    EXPECT_EQ(ReadWord(&cur), 1) << "one image";
-    BYTE bWidth = 0, bHeight = 0, bColors = 0, bReserved = 0;
-    TakeBytes(&cur, &bWidth, 1);
-    TakeBytes(&cur, &bHeight, 1);
-    TakeBytes(&cur, &bColors, 1);
-    TakeBytes(&cur, &bReserved, 1);
-    ReadWord(&cur); // planes
-    WORD wBitCount = ReadWord(&cur);
-    DWORD cbImage = ReadDword(&cur);
-    WORD wImageId = ReadWord(&cur);
-    EXPECT_FALSE(cur.bBad);
-    EXPECT_EQ(bWidth, ICON_SIZE);
-    EXPECT_EQ(bHeight, ICON_SIZE);
-    EXPECT_EQ(wBitCount, 8);
+    EXPECT_EQ(ReadWord(&cur), 0);  // reserved
+    EXPECT_EQ(ReadWord(&cur), 1);  // icon, not cursor
+    WORD cEntries = ReadWord(&cur);
+    for (WORD i = 0; i < cEntries && !cur.bBad; i++) {
+        BYTE bWidth = 0, bHeight = 0, bColors = 0, bReserved = 0;
+        TakeBytes(&cur, &bWidth, 1);
+        TakeBytes(&cur, &bHeight, 1);
+        TakeBytes(&cur, &bColors, 1);
+        TakeBytes(&cur, &bReserved, 1);
+        ReadWord(&cur);  // planes
+        GroupEntry entry = {bWidth, ReadWord(&cur), ReadDword(&cur), ReadWord(&cur)};
+        EXPECT_EQ(bHeight, bWidth) << "entry " << i;
+        entries.push_back(entry);
+    }
+    EXPECT_FALSE(cur.bBad) << "icon group " << wGroupId << " is cut short";
+    return entries;
+}
 
-    ResourceBytes image = FindResourceBytes(RESTYPE_ICON, wImageId, LANG_EN_AU);
-    EXPECT_NE(image.pb, nullptr) << "no icon image " << wImageId;
+struct IconImage {
+    bool bOk;
+    int iSize;
+    std::vector<COLORREF> pixels;  // top row first
+    std::vector<BYTE> alpha;       // 32-bit images; 255 or 0 by the mask for 8-bit ones
+    std::vector<bool> transparent; // the AND mask
+};
+
+// Decodes one image of a group, checking its format on the way: a square of
+// the group's size, 8 bits per pixel with a palette or 32 with alpha, and an
+// AND mask.
+IconImage DecodeIconImage(const GroupEntry &entry)
+{
+    IconImage img = {false, entry.iSize, {}, {}, {}};
+    const int n = entry.iSize;
+    ResourceBytes image = FindResourceBytes(RESTYPE_ICON, entry.wImageId, LANG_EN_AU);
+    EXPECT_NE(image.pb, nullptr) << "no icon image " << entry.wImageId;
     if (image.pb == nullptr)
         return img;
-    EXPECT_EQ(image.cb, cbImage);
+    EXPECT_EQ(image.cb, entry.cbImage);
 
     BITMAPINFOHEADER bih;
     if (image.cb < sizeof(bih)) {
@@ -552,33 +569,40 @@ IconImage LoadGroupImage(WORD wGroupId)
     }
     memcpy(&bih, image.pb, sizeof(bih));
     EXPECT_EQ(bih.biSize, sizeof(bih));
-    EXPECT_EQ(bih.biWidth, ICON_SIZE);
-    EXPECT_EQ(bih.biHeight, 2 * ICON_SIZE) << "colour image and mask";
-    EXPECT_EQ(bih.biBitCount, 8);
+    EXPECT_EQ(bih.biWidth, n);
+    EXPECT_EQ(bih.biHeight, 2 * n) << "colour image and mask";
+    EXPECT_EQ(bih.biBitCount, entry.wBitCount);
     EXPECT_EQ(bih.biCompression, (DWORD)BI_RGB);
-    DWORD cColors = bih.biClrUsed ? bih.biClrUsed : 256;
-    const DWORD cbXorRow = ICON_SIZE;     // 32 bytes, already DWORD aligned
-    const DWORD cbAndRow = 4;             // 32 bits
-    DWORD cbNeeded = bih.biSize + 4 * cColors + ICON_SIZE * (cbXorRow + cbAndRow);
+    DWORD cColors = bih.biBitCount == 8 ? (bih.biClrUsed ? bih.biClrUsed : 256) : 0;
+    const DWORD cbXorRow = ((DWORD)n * bih.biBitCount / 8 + 3) & ~3u;
+    const DWORD cbAndRow = ((DWORD)n + 31) / 32 * 4;
+    DWORD cbNeeded = bih.biSize + 4 * cColors + n * (cbXorRow + cbAndRow);
     EXPECT_EQ(image.cb, cbNeeded);
-    if (bih.biBitCount != 8 || bih.biWidth != ICON_SIZE || bih.biHeight != 2 * ICON_SIZE ||
-        cColors > 256 || image.cb < cbNeeded)
+    if ((bih.biBitCount != 8 && bih.biBitCount != 32) || bih.biWidth != n ||
+        bih.biHeight != 2 * n || cColors > 256 || image.cb < cbNeeded)
         return img;
 
     const RGBQUAD *pPalette = (const RGBQUAD *)(image.pb + bih.biSize);
     const BYTE *pXor = image.pb + bih.biSize + 4 * cColors;
-    const BYTE *pAnd = pXor + ICON_SIZE * cbXorRow;
-    for (int y = 0; y < ICON_SIZE; y++) {
-        int row = ICON_SIZE - 1 - y; // stored bottom-up
-        for (int x = 0; x < ICON_SIZE; x++) {
-            BYTE index = pXor[row * cbXorRow + x];
+    const BYTE *pAnd = pXor + n * cbXorRow;
+    for (int y = 0; y < n; y++) {
+        int row = n - 1 - y; // stored bottom-up
+        for (int x = 0; x < n; x++) {
             bool bClear = (pAnd[row * cbAndRow + x / 8] & (0x80 >> (x % 8))) != 0;
             COLORREF cr = RGB(0, 0, 0);
-            if (index < cColors)
-                cr = RGB(pPalette[index].rgbRed, pPalette[index].rgbGreen, pPalette[index].rgbBlue);
-            else
+            BYTE a = bClear ? 0 : 255;
+            if (bih.biBitCount == 32) {
+                const BYTE *p = pXor + row * cbXorRow + 4 * x;
+                cr = RGB(p[2], p[1], p[0]);
+                a = p[3];
+            } else if (pXor[row * cbXorRow + x] < cColors) {
+                const RGBQUAD &q = pPalette[pXor[row * cbXorRow + x]];
+                cr = RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
+            } else {
                 ADD_FAILURE() << "pixel outside the palette at " << x << "," << y;
+            }
             img.pixels.push_back(cr);
+            img.alpha.push_back(a);
             img.transparent.push_back(bClear);
         }
     }
@@ -586,75 +610,120 @@ IconImage LoadGroupImage(WORD wGroupId)
     return img;
 }
 
+IconImage LoadGroupImage(WORD wGroupId, int iSize, WORD wBitCount)
+{
+    for (const GroupEntry &entry : ReadIconGroup(wGroupId))
+        if (entry.iSize == iSize && entry.wBitCount == wBitCount)
+            return DecodeIconImage(entry);
+    ADD_FAILURE() << "icon group " << wGroupId << " has no " << iSize << "x" << iSize << "x"
+                  << wBitCount << " image";
+    return IconImage{false, iSize, {}, {}, {}};
+}
+
+const WORD rgIconGroups[] = {104, 105};
+const int rgSizes[] = {16, 24, 32, 48};
+
 bool IsLightGrey(COLORREF cr)
 {
     int r = GetRValue(cr), g = GetGValue(cr), b = GetBValue(cr);
     return r == g && g == b && r >= 160 && r < 255;
 }
 
-TEST_F(ResourcesTest, BothIconGroupsHoldOne32x32ImageOf256Colours)
+// The 32x32 256-colour image comes first, as before, because Windows 95 and
+// NT 4 show the first image of the size they want; the other sizes follow,
+// then the 32-bit ones, each the 256-colour picture of its size with soft
+// pixels added where the 256-colour one is clear.
+TEST_F(ResourcesTest, BothIconGroupsHoldThe32x32Of256ColoursFirstThenEverySize)
 {
-    const WORD rgIds[] = {104, 105};
-    for (WORD wId : rgIds) {
-        SCOPED_TRACE("icon group " + std::to_string(wId));
-        IconImage img = LoadGroupImage(wId);
-        ASSERT_TRUE(img.bOk);
-        int cClear = 0;
-        for (bool b : img.transparent)
-            cClear += b ? 1 : 0;
-        EXPECT_GT(cClear, 0) << "the mask leaves the background showing";
-        EXPECT_TRUE(img.transparent[0]) << "the top-left corner is background";
-        EXPECT_LT(cClear, ICON_SIZE * ICON_SIZE / 2) << "the printer fills most of the icon";
+    const std::vector<std::string> want = {"32x32x8",  "16x16x8",  "24x24x8", "48x48x8",
+                                           "16x16x32", "24x24x32", "32x32x32"};
+    for (WORD wGroupId : rgIconGroups) {
+        SCOPED_TRACE("icon group " + std::to_string(wGroupId));
+        std::vector<GroupEntry> entries = ReadIconGroup(wGroupId);
+        std::vector<std::string> got;
+        for (const GroupEntry &entry : entries)
+            got.push_back(Describe(entry));
+        ASSERT_EQ(got, want);
+        for (const GroupEntry &entry : entries) {
+            SCOPED_TRACE(Describe(entry));
+            IconImage img = DecodeIconImage(entry);
+            ASSERT_TRUE(img.bOk);
+            int cClear = 0;
+            for (bool b : img.transparent)
+                cClear += b ? 1 : 0;
+            EXPECT_TRUE(img.transparent[0]) << "the top-left corner is background";
+            EXPECT_LT(cClear, entry.iSize * entry.iSize / 2) << "the printer fills most of the icon";
+            if (entry.wBitCount != 32)
+                continue;
+            IconImage flat = LoadGroupImage(wGroupId, entry.iSize, 8);
+            ASSERT_TRUE(flat.bOk);
+            EXPECT_EQ(img.transparent, flat.transparent) << "the same mask";
+            for (size_t i = 0; i < img.pixels.size(); i++) {
+                if (flat.transparent[i]) {
+                    EXPECT_LT(img.alpha[i], 255) << "pixel " << i << " is soft or clear";
+                } else {
+                    EXPECT_EQ(img.alpha[i], 255) << "pixel " << i;
+                    EXPECT_EQ(img.pixels[i], flat.pixels[i]) << "pixel " << i;
+                }
+            }
+        }
     }
 }
 
-TEST_F(ResourcesTest, IdleIconIsALightGreyPrinterWithPaperAndStatusLights)
+TEST_F(ResourcesTest, IdleIconIsALightGreyPrinterWithPaperAndStatusLightsAtEverySize)
 {
-    IconImage img = LoadGroupImage(104);
-    ASSERT_TRUE(img.bOk);
-    int cGrey = 0, cOpaque = 0, cWhiteTop = 0, cGreen = 0, cOrange = 0, cPureGreen = 0;
-    for (size_t i = 0; i < img.pixels.size(); i++) {
-        if (img.transparent[i])
-            continue;
-        COLORREF cr = img.pixels[i];
-        int r = GetRValue(cr), g = GetGValue(cr), b = GetBValue(cr);
-        cOpaque++;
-        cGrey += IsLightGrey(cr) ? 1 : 0;
-        if (cr == RGB(255, 255, 255) && (int)i < ICON_SIZE * ICON_SIZE / 3)
-            cWhiteTop++;
-        if (g >= 128 && r < 64 && b < 64)
-            cGreen++;
-        if (r >= 200 && g >= 80 && g <= 200 && b < 80)
-            cOrange++;
-        if (cr == RGB(0, 255, 0))
-            cPureGreen++;
+    for (int iSize : rgSizes) {
+        SCOPED_TRACE(std::to_string(iSize) + " pixels");
+        IconImage img = LoadGroupImage(104, iSize, 8);
+        ASSERT_TRUE(img.bOk);
+        int cGrey = 0, cOpaque = 0, cWhiteTop = 0, cGreen = 0, cOrange = 0, cPureGreen = 0;
+        for (size_t i = 0; i < img.pixels.size(); i++) {
+            if (img.transparent[i])
+                continue;
+            COLORREF cr = img.pixels[i];
+            int r = GetRValue(cr), g = GetGValue(cr), b = GetBValue(cr);
+            cOpaque++;
+            cGrey += IsLightGrey(cr) ? 1 : 0;
+            if (cr == RGB(255, 255, 255) && (int)i < iSize * iSize / 3)
+                cWhiteTop++;
+            if (g >= 128 && r < 64 && b < 64)
+                cGreen++;
+            if (r >= 200 && g >= 80 && g <= 200 && b < 80)
+                cOrange++;
+            if (cr == RGB(0, 255, 0))
+                cPureGreen++;
+        }
+        EXPECT_GT(cGrey * 3, cOpaque) << "mostly light grey";
+        EXPECT_GT(cWhiteTop * 50, iSize * iSize) << "a white sheet at the top";
+        EXPECT_GT(cGreen, 0) << "a green status light";
+        EXPECT_GT(cOrange, 0) << "an orange status light";
+        EXPECT_EQ(cPureGreen, 0) << "pure green belongs to the switched icon";
     }
-    EXPECT_GT(cGrey * 3, cOpaque) << "mostly light grey";
-    EXPECT_GT(cWhiteTop, 20) << "a white sheet at the top";
-    EXPECT_GT(cGreen, 0) << "a green status light";
-    EXPECT_GT(cOrange, 0) << "an orange status light";
-    EXPECT_EQ(cPureGreen, 0) << "pure green belongs to the switched icon";
 }
 
 // The switched icon is the idle printer with only its front panel changed,
-// and that to pure green.
+// and that to pure green, in every image.
 TEST_F(ResourcesTest, SwitchedIconDiffersFromIdleOnlyByAPureGreenPanel)
 {
-    IconImage idle = LoadGroupImage(104);
-    IconImage switched = LoadGroupImage(105);
-    ASSERT_TRUE(idle.bOk);
-    ASSERT_TRUE(switched.bOk);
-    EXPECT_EQ(idle.transparent, switched.transparent) << "same outline";
-    int cChanged = 0, cChangedNotGreen = 0;
-    for (size_t i = 0; i < idle.pixels.size(); i++) {
-        if (idle.transparent[i] || idle.pixels[i] == switched.pixels[i])
-            continue;
-        cChanged++;
-        if (switched.pixels[i] != RGB(0, 255, 0))
-            cChangedNotGreen++;
+    for (const GroupEntry &entry : ReadIconGroup(105)) {
+        SCOPED_TRACE(Describe(entry));
+        IconImage idle = LoadGroupImage(104, entry.iSize, entry.wBitCount);
+        IconImage switched = DecodeIconImage(entry);
+        ASSERT_TRUE(idle.bOk);
+        ASSERT_TRUE(switched.bOk);
+        EXPECT_EQ(idle.transparent, switched.transparent) << "same outline";
+        EXPECT_EQ(idle.alpha, switched.alpha) << "same soft pixels";
+        int cChanged = 0, cChangedNotGreen = 0;
+        for (size_t i = 0; i < idle.pixels.size(); i++) {
+            if (idle.transparent[i] || idle.pixels[i] == switched.pixels[i])
+                continue;
+            cChanged++;
+            if (switched.pixels[i] != RGB(0, 255, 0))
+                cChangedNotGreen++;
+        }
+        EXPECT_GE(cChanged * 22, entry.iSize * entry.iSize) << "a panel, not a few dots";
+        EXPECT_EQ(cChangedNotGreen, 0);
     }
-    EXPECT_GE(cChanged, 48) << "a panel, not a few dots";
-    EXPECT_EQ(cChangedNotGreen, 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -704,7 +773,7 @@ size_t CountOf(const std::string &s, const std::string &sPart)
     return c;
 }
 
-TEST_F(ResourcesTest, ManifestNamesTheProgramAndDependsOnCommonControls6)
+TEST_F(ResourcesTest, ManifestNamesTheProgramDependsOnCommonControls6AndIsAwareOfTheDisplayScale)
 {
 #ifdef _WIN64
     const char *kArch = "amd64";  // the 64-bit test twin's own copy
@@ -731,6 +800,22 @@ TEST_F(ResourcesTest, ManifestNamesTheProgramAndDependsOnCommonControls6)
     EXPECT_EQ(AttributeOf(sDep, "processorArchitecture"), kArch);
     EXPECT_EQ(AttributeOf(sDep, "publicKeyToken"), "6595b64144ccf1df");
     EXPECT_EQ(AttributeOf(sDep, "language"), "*");
+
+    // Aware of the display's scale in the form every Windows from Vista on
+    // reads, so that none of them enlarges the program as a blurred bitmap.
+    size_t offApp = sXml.find("<application");
+    ASSERT_NE(offApp, std::string::npos);
+    EXPECT_EQ(AttributeOf(ElementAt(sXml, "application", 0), "xmlns"), "urn:schemas-microsoft-com:asm.v3");
+    size_t offSettings = sXml.find("<windowsSettings", offApp);
+    size_t offAware = sXml.find("<dpiAware", offSettings);
+    ASSERT_NE(offSettings, std::string::npos);
+    ASSERT_NE(offAware, std::string::npos);
+    EXPECT_LT(offAware, sXml.find("</windowsSettings>", offSettings));
+    std::string sAware = ElementAt(sXml, "dpiAware", offAware);
+    EXPECT_EQ(AttributeOf(sAware, "xmlns"), "http://schemas.microsoft.com/SMI/2005/WindowsSettings");
+    size_t offValue = offAware + sAware.size();
+    EXPECT_EQ(sXml.substr(offValue, sXml.find('<', offValue) - offValue), "true");
+    EXPECT_EQ(CountOf(sXml, "<dpiAware"), 1u);
 }
 
 // ---------------------------------------------------------------------------

@@ -13,6 +13,23 @@
 static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "first NOTIFYICONDATA layout is 88 bytes");
 #endif
 
+/* The picture made for the display's small-icon size (16 pixels at 100 %,
+   24 at 150 %), which the shell would otherwise shrink from the 32-pixel one.
+   Not a shared load: that keeps the first size asked for, which the About
+   dialog would then get too. The shell keeps its own copy of the picture, so
+   the caller destroys it once the shell has been told. */
+static HICON LoadTrayPicture(HINSTANCE hInstance, int iIconId)
+{
+    return (HICON)LoadImageA(hInstance, MAKEINTRESOURCEA(iIconId), IMAGE_ICON,
+                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
+}
+
+static void ReleaseTrayPicture(HICON hIcon)
+{
+    if (hIcon != NULL)
+        DestroyIcon(hIcon);
+}
+
 static void PrepareIconRecord(NOTIFYICONDATAA *pnid, HWND hwnd, UINT uFlags)
 {
     ZeroMemory(pnid, sizeof(*pnid));
@@ -25,16 +42,19 @@ static void PrepareIconRecord(NOTIFYICONDATAA *pnid, HWND hwnd, UINT uFlags)
 BOOL AddTrayIcon(HWND hwnd, HINSTANCE hInstance)
 {
     NOTIFYICONDATAA nid;
+    BOOL bAdded;
 
     PrepareIconRecord(&nid, hwnd, NIF_MESSAGE | NIF_ICON | NIF_TIP);
     nid.uCallbackMessage = MSG_TRAY;
-    nid.hIcon = LoadIconA(hInstance, MAKEINTRESOURCEA(IDI_IDLE));
+    nid.hIcon = LoadTrayPicture(hInstance, IDI_IDLE);
     StringCchCopyA(nid.szTip, TIP_FIELD_SIZE, "Quorvel");
-    if (Shell_NotifyIconA(NIM_ADD, &nid))
-        return TRUE;
+    bAdded = Shell_NotifyIconA(NIM_ADD, &nid);
     /* A busy shell may time out after it has added the icon; a change it
        accepts shows that the icon is there. */
-    return Shell_NotifyIconA(NIM_MODIFY, &nid);
+    if (!bAdded)
+        bAdded = Shell_NotifyIconA(NIM_MODIFY, &nid);
+    ReleaseTrayPicture(nid.hIcon);
+    return bAdded;
 }
 
 void SetTrayIcon(int bSwitched)
@@ -42,11 +62,11 @@ void SetTrayIcon(int bSwitched)
     NOTIFYICONDATAA nid;
 
     /* Also called from the enumeration worker; it touches only hMainWnd and the
-       instance, both set before any worker starts. */
+       instance, both set before any worker starts, and a picture of its own. */
     PrepareIconRecord(&nid, hMainWnd, NIF_ICON);
-    nid.hIcon = LoadIconA(hAppInstance,
-                          MAKEINTRESOURCEA(bSwitched ? IDI_SWITCHED : IDI_IDLE));
+    nid.hIcon = LoadTrayPicture(hAppInstance, bSwitched ? IDI_SWITCHED : IDI_IDLE);
     Shell_NotifyIconA(NIM_MODIFY, &nid);
+    ReleaseTrayPicture(nid.hIcon);
 }
 
 void SetTrayTip(HWND hwnd, const char *pszPrinterName)

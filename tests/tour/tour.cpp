@@ -1,9 +1,11 @@
 // The guided tour: starts the real Quorvel.exe with sample locations and
 // walks it with the real pointer and keyboard, printing one timeline line per
 // step and saving a cropped screenshot of it. Run by scripts/tour.sh inside
-// a private session (sample printers) and network namespace; the exit code is
-// 0 only when every step did what its line says.
+// a private session (sample printers) and network namespace, and once more
+// on a display at 150 % for the configuration dialog; the exit code is 0
+// only when every step did what its line says.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -367,6 +369,75 @@ int Tour()
     return 0;
 }
 
+// The configuration dialog once more, on a display scaled to QUORVEL_DPI
+// (scripts/tour.sh runs this under tests/fixture/dpi.sh): sharp, with the
+// location list's columns grown with the scale.
+int ScaledTour(int iDpi)
+{
+    StoreSampleSettings();
+    DrawOwnFrames();
+    if (!RunHostCommand("\"$QUORVEL_SET_ADDRESSES\" 10.1.2.3/24")) {
+        printf("tour: cannot set the host's address\n");
+        return 1;
+    }
+    QuorvelProcess q;
+    if (!q.Start()) {
+        printf("tour: Quorvel did not start\n");
+        return 1;
+    }
+    HWND hIcon = NULL;
+    WaitFor([&] {
+        std::vector<HWND> icons = TrayIconWindows();
+        hIcon = icons.empty() ? NULL : icons.back();
+        return hIcon != NULL;
+    }, 10000);
+    if (hIcon == NULL) {
+        printf("tour: no tray icon\n");
+        return 1;
+    }
+    HWND hTray = GetParent(hIcon);
+    SetWindowPos(hTray, NULL, 600, 120, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    bool ok = WaitFor([] { return DefaultPrinter() == OFFICE_PRINTER; }, 10000);
+    const std::string scale = std::to_string(iDpi * 100 / 96) + " % (" + std::to_string(iDpi) + " dpi)";
+    const std::string startShot = "start-" + std::to_string(iDpi) + "dpi.png";
+    Line("start at " + scale, OFFICE_PRINTER,
+         ReadTip(hIcon, "Office Laser (Office)", startShot.c_str()), "Office Laser (Office)", "", ok);
+
+    HWND hConfig = NULL;
+    if (UseTrayMenu(hIcon, "Down Down Return", nullptr))
+        hConfig = WaitForDialog("Quorvel - Configuration");
+    std::string widths, why;
+    if (hConfig == NULL) {
+        why = "no configuration dialog";
+    } else {
+        // Read from this process, as Windows allows for a list's columns.
+        HWND hList = GetDlgItem(hConfig, IDC_LOCATIONLIST);
+        const int rgAt96[] = {70, 100, 85, 85};
+        for (int i = 0; i < 4; i++) {
+            int cx = (int)SendMessageA(hList, LVM_GETCOLUMNWIDTH, i, 0);
+            widths += (i ? "/" : "") + std::to_string(cx);
+            if (abs(cx * 96 - rgAt96[i] * iDpi) > 96)
+                why = "a column did not grow with the scale";
+        }
+        if (SendMessageA(hList, LVM_GETITEMCOUNT, 0, 0) != 3)
+            why = "the list does not show the three locations";
+        if (!ShootWindow(hConfig, ("config-dialog-" + std::to_string(iDpi) + "dpi.png").c_str()))
+            why = "no screenshot";
+        if (!ClickUntilClosed(hConfig, IDCANCEL, "Quorvel - Configuration"))
+            why = "the configuration dialog stayed";
+    }
+    Line("configuration dialog at " + scale + ", columns " + (widths.empty() ? "?" : widths),
+         OFFICE_PRINTER, ReadTip(hIcon, "Office Laser (Office)", nullptr), "Office Laser (Office)",
+         why.empty() ? "" : "  (" + why + ")", why.empty());
+
+    DWORD code = q.Exit();
+    if (code != 0) {
+        printf("tour: Quorvel ended with %lu\n", code);
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main()
@@ -382,5 +453,6 @@ int main()
     _setmode(_fileno(stdout), _O_BINARY);
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
-    return Tour();
+    int iDpi = atoi(Env("QUORVEL_DPI").c_str());
+    return iDpi > 0 && iDpi != 96 ? ScaledTour(iDpi) : Tour();
 }

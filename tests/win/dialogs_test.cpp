@@ -1085,6 +1085,33 @@ TEST_F(ConfigDialog, ASecondRequestBringsTheOpenDialogForwardInsteadOfOpeningAno
     EXPECT_TRUE(reopened);
 }
 
+// 70/100/85/85 pixels at 96 dpi, and as much more as the display is scaled:
+// tests/fixture/dpi.sh runs this case once more at 144 dpi (QUORVEL_DPI).
+TEST_F(ConfigDialog, TheLocationColumnsGrowWithTheDisplayScale)
+{
+    const char *pszDpi = getenv("QUORVEL_DPI");
+    const int iDpi = pszDpi != nullptr ? atoi(pszDpi) : 96;
+    HDC hdc = GetDC(NULL);
+    ASSERT_EQ(GetDeviceCaps(hdc, LOGPIXELSY), iDpi) << "the session's display scale";
+    ReleaseDC(NULL, hdc);
+
+    std::vector<int> widths;
+    RunConfig([&](HWND hDlg) {
+        for (int i = 0; i < 4; i++)
+            widths.push_back((int)SendMessageA(ListOf(hDlg), LVM_GETCOLUMNWIDTH, i, 0));
+        Press(hDlg, IDCANCEL);
+        EXPECT_TRUE(WaitClosed(hDlg));
+    });
+    const int rgAt96[] = {70, 100, 85, 85};
+    ASSERT_EQ(widths.size(), 4u);
+    for (int i = 0; i < 4; i++) {
+        if (iDpi == 96)
+            EXPECT_EQ(widths[i], rgAt96[i]) << "column " << i;
+        else
+            EXPECT_NEAR(widths[i], rgAt96[i] * iDpi / 96.0, 1.0) << "column " << i;
+    }
+}
+
 // --- the list operations on a list of their own ------------------------------------
 
 class LocationListOperations : public ::testing::Test {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/traymenu.h"
+#include "tray/tray.h"
 #include "inprocess.h"
 #include "printers/printers.h"
 #include "res/resource.h"
@@ -448,6 +449,101 @@ TEST_F(LateNotificationArea, AddsItsIconWhenTheShellAnswersAgainUnannounced)
     ShellAnswers();
     ASSERT_TRUE(IconShown()) << "the retry did not add the icon";
     ExpectNoTimerLeft();
+// The opaque pixels of an icon, top row first; clear ones are -1.
+std::vector<long> OpaquePixels(HICON hIcon, int cx)
+{
+    std::vector<long> pixels;
+    ICONINFO ii;
+    if (hIcon == NULL || !GetIconInfo(hIcon, &ii))
+        return pixels;
+    BITMAPINFO bmi;
+    ZeroMemory(&bmi, sizeof(bmi));
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = cx;
+    bmi.bmiHeader.biHeight = -cx;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    std::vector<DWORD> colour(cx * cx), mask(cx * cx);
+    HDC hdc = GetDC(NULL);
+    bool ok = ii.hbmColor != NULL &&
+              GetDIBits(hdc, ii.hbmColor, 0, cx, colour.data(), &bmi, DIB_RGB_COLORS) == cx &&
+              GetDIBits(hdc, ii.hbmMask, 0, cx, mask.data(), &bmi, DIB_RGB_COLORS) == cx;
+    ReleaseDC(NULL, hdc);
+    DeleteObject(ii.hbmColor);
+    DeleteObject(ii.hbmMask);
+    for (int i = 0; ok && i < cx * cx; i++)
+        pixels.push_back((mask[i] & 0xFFFFFF) != 0 ? -1 : (long)(colour[i] & 0xFFFFFF));
+    return pixels;
+}
+
+// Whether the picture's opaque pixels show unchanged somewhere in the window.
+bool ShowsExactly(HWND hwnd, const std::vector<long> &picture, int cx)
+{
+    RECT rc;
+    if (picture.empty() || !GetWindowRect(hwnd, &rc))
+        return false;
+    int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    HDC hScreen = GetDC(NULL);
+    HDC hMem = CreateCompatibleDC(hScreen);
+    BITMAPINFO bmi;
+    ZeroMemory(&bmi, sizeof(bmi));
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = w;
+    bmi.bmiHeader.biHeight = -h;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    DWORD *pBits = nullptr;
+    HBITMAP hbm = CreateDIBSection(hScreen, &bmi, DIB_RGB_COLORS, (void **)&pBits, NULL, 0);
+    HGDIOBJ hOld = SelectObject(hMem, hbm);
+    bool found = false;
+    if (BitBlt(hMem, 0, 0, w, h, hScreen, rc.left, rc.top, SRCCOPY)) {
+        for (int y0 = 0; y0 + cx <= h && !found; y0++)
+            for (int x0 = 0; x0 + cx <= w && !found; x0++) {
+                found = true;
+                for (int i = 0; i < cx * cx && found; i++)
+                    found = picture[i] < 0 ||
+                            (long)(pBits[(y0 + i / cx) * w + x0 + i % cx] & 0xFFFFFF) == picture[i];
+            }
+    }
+    SelectObject(hMem, hOld);
+    DeleteObject(hbm);
+    DeleteDC(hMem);
+    ReleaseDC(NULL, hScreen);
+    return found;
+}
+
+// The low word of a new icon handle: the slot in the handle table, which
+// grows when icons are made and never destroyed.
+unsigned NextIconSlot()
+{
+    BYTE bits[32 * 4] = {};
+    HICON h = CreateIcon(GetModuleHandleA(NULL), 32, 32, 1, 1, bits, bits);
+    unsigned slot = LOWORD((ULONG_PTR)h);
+    DestroyIcon(h);
+    return slot;
+}
+
+// The shell gets the pictures made for the display's small-icon size, not
+// the 32-pixel ones shrunk, and showing them leaves no icon behind.
+TEST_F(TrayMenu, TheIconShowsThePictureMadeForItsSizeAndLeavesNoIconBehind)
+{
+    const int cx = GetSystemMetrics(SM_CXSMICON);
+    for (int bSwitched : {1, 0}) {
+        HICON hMade = (HICON)LoadImageA(GetModuleHandleA(NULL),
+                                        MAKEINTRESOURCEA(bSwitched ? IDI_SWITCHED : IDI_IDLE),
+                                        IMAGE_ICON, cx, cx, 0);
+        std::vector<long> picture = OpaquePixels(hMade, cx);
+        DestroyIcon(hMade);
+        ASSERT_EQ(picture.size(), (size_t)(cx * cx));
+        SetTrayIcon(bSwitched);
+        EXPECT_TRUE(WaitFor([&] { return ShowsExactly(hIcon, picture, cx); }, 5000))
+            << (bSwitched ? "switched" : "idle") << " picture at " << cx << " pixels";
+    }
+
+    unsigned before = NextIconSlot();
+    for (int i = 0; i < 200; i++)
+        SetTrayIcon(i % 2);
+    EXPECT_LT(NextIconSlot(), before + 50) << "the icons of 200 switches are still there";
 }
 
 // Finds this process's About dialog.
