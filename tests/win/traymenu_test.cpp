@@ -449,6 +449,8 @@ TEST_F(LateNotificationArea, AddsItsIconWhenTheShellAnswersAgainUnannounced)
     ShellAnswers();
     ASSERT_TRUE(IconShown()) << "the retry did not add the icon";
     ExpectNoTimerLeft();
+}
+
 // The opaque pixels of an icon, top row first; clear ones are -1.
 std::vector<long> OpaquePixels(HICON hIcon, int cx)
 {
@@ -556,7 +558,6 @@ HWND FindAbout()
     return pid == GetCurrentProcessId() && IsWindowVisible(h) ? h : NULL;
 }
 
-// Lines in a text file given by its Windows path; 0 when there is none.
 // Lines in the file named by QUORVEL_URL_LOG. Read through the process
 // environment: the fixture sets it with SetEnvironmentVariableA, which the C
 // runtime's getenv never sees.
