@@ -8,6 +8,14 @@
    type keeps the cast to the real signature well-defined for every compiler. */
 typedef void (*GENERICPROC)(void);
 
+/* A kernel32 entry point that older systems lack: NULL there. */
+static GENERICPROC FindKernelFunction(const char *pszName)
+{
+    HMODULE hKernel = GetModuleHandleA("kernel32.dll");
+
+    return hKernel != NULL ? (GENERICPROC)GetProcAddress(hKernel, pszName) : NULL;
+}
+
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #endif
@@ -19,13 +27,9 @@ typedef BOOL (WINAPI *SETDEFAULTDLLDIRECTORIESPROC)(DWORD);
    Windows 8 (and Windows 7 with its update); older systems lack it. */
 static void RestrictLibrarySearch(void)
 {
-    HMODULE hKernel = GetModuleHandleA("kernel32.dll");
-    SETDEFAULTDLLDIRECTORIESPROC pfnSetDefault;
+    SETDEFAULTDLLDIRECTORIESPROC pfnSetDefault =
+        (SETDEFAULTDLLDIRECTORIESPROC)FindKernelFunction("SetDefaultDllDirectories");
 
-    if (hKernel == NULL)
-        return;
-    pfnSetDefault = (SETDEFAULTDLLDIRECTORIESPROC)(GENERICPROC)GetProcAddress(
-        hKernel, "SetDefaultDllDirectories");
     if (pfnSetDefault != NULL)
         pfnSetDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
@@ -44,13 +48,9 @@ typedef HRESULT (WINAPI *REGISTERAPPLICATIONRESTARTPROC)(const WCHAR *, DWORD);
    user) brings it back, and a second copy must not appear. Vista and later. */
 static void RegisterRestartAfterUpdate(void)
 {
-    HMODULE hKernel = GetModuleHandleA("kernel32.dll");
-    REGISTERAPPLICATIONRESTARTPROC pfnRegister;
+    REGISTERAPPLICATIONRESTARTPROC pfnRegister =
+        (REGISTERAPPLICATIONRESTARTPROC)FindKernelFunction("RegisterApplicationRestart");
 
-    if (hKernel == NULL)
-        return;
-    pfnRegister = (REGISTERAPPLICATIONRESTARTPROC)(GENERICPROC)GetProcAddress(
-        hKernel, "RegisterApplicationRestart");
     if (pfnRegister != NULL)
         pfnRegister(NULL, RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);
 }

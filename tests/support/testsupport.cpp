@@ -472,6 +472,18 @@ ScopedPrinterCount::~ScopedPrinterCount()
         AddSpoolerPrinter(name, name);
 }
 
+BITMAPINFO TopDownBitmapInfo(int w, int h)
+{
+    BITMAPINFO bmi;
+    ZeroMemory(&bmi, sizeof(bmi));
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = w;
+    bmi.bmiHeader.biHeight = -h;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    return bmi;
+}
+
 HWND FindTrayWindow()
 {
     HWND hTray = FindWindowA("__winex11_standalone_tray", NULL);

@@ -134,6 +134,8 @@ public:
 private:
     HWND hwnd_;
 };
+// The header of a top-down 32-bit bitmap of w x h pixels.
+BITMAPINFO TopDownBitmapInfo(int w, int h);
 // Saves a screenshot of the whole display as ArtifactsDir()/name.
 bool SaveScreenshot(const std::string &name);
 

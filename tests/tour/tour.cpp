@@ -256,22 +256,20 @@ bool ShootWindow(HWND hwnd, const char *shot)
     return GetWindowRect(hwnd, &rc) && SaveShot(shot, rc, 0);
 }
 
-int Tour()
+// The sample settings stored, the host on the office network, Quorvel
+// started: its tray icon, or NULL after saying what went wrong.
+HWND StartOnTheOfficeNetwork(QuorvelProcess *pq)
 {
-    const std::string notice = "  (address-change notice posted by the tour: Wine does not send it)";
     StoreSampleSettings();
     DrawOwnFrames();
     if (!RunHostCommand("\"$QUORVEL_SET_ADDRESSES\" 10.1.2.3/24")) {
         printf("tour: cannot set the host's address\n");
-        return 1;
+        return NULL;
     }
-
-    QuorvelProcess q;
-    if (!q.Start()) {
+    if (!pq->Start()) {
         printf("tour: Quorvel did not start\n");
-        return 1;
+        return NULL;
     }
-    HWND hwnd = q.Window();
     HWND hIcon = NULL;
     WaitFor([&] {
         std::vector<HWND> icons = TrayIconWindows();
@@ -280,7 +278,7 @@ int Tour()
     }, 10000);
     if (hIcon == NULL) {
         printf("tour: no tray icon\n");
-        return 1;
+        return NULL;
     }
     // Wine's stand-alone tray sits at the top left edge, where the menu,
     // which opens above and left of the pointer, would be pushed over the
@@ -295,6 +293,17 @@ int Tour()
         GetWindowRect(hTray, &rc);
         return rc.left != rcTray.left;
     }, 3000);
+    return hIcon;
+}
+
+int Tour()
+{
+    const std::string notice = "  (address-change notice posted by the tour: Wine does not send it)";
+    QuorvelProcess q;
+    HWND hIcon = StartOnTheOfficeNetwork(&q);
+    if (hIcon == NULL)
+        return 1;
+    HWND hwnd = q.Window();
     // The first printer listing applies the location of the start.
     bool ok = WaitFor([] { return DefaultPrinter() == OFFICE_PRINTER; }, 10000);
     Line("start on the office network (10.1.2.3)", OFFICE_PRINTER,
@@ -374,29 +383,10 @@ int Tour()
 // location list's columns grown with the scale.
 int ScaledTour(int iDpi)
 {
-    StoreSampleSettings();
-    DrawOwnFrames();
-    if (!RunHostCommand("\"$QUORVEL_SET_ADDRESSES\" 10.1.2.3/24")) {
-        printf("tour: cannot set the host's address\n");
-        return 1;
-    }
     QuorvelProcess q;
-    if (!q.Start()) {
-        printf("tour: Quorvel did not start\n");
+    HWND hIcon = StartOnTheOfficeNetwork(&q);
+    if (hIcon == NULL)
         return 1;
-    }
-    HWND hIcon = NULL;
-    WaitFor([&] {
-        std::vector<HWND> icons = TrayIconWindows();
-        hIcon = icons.empty() ? NULL : icons.back();
-        return hIcon != NULL;
-    }, 10000);
-    if (hIcon == NULL) {
-        printf("tour: no tray icon\n");
-        return 1;
-    }
-    HWND hTray = GetParent(hIcon);
-    SetWindowPos(hTray, NULL, 600, 120, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     bool ok = WaitFor([] { return DefaultPrinter() == OFFICE_PRINTER; }, 10000);
     const std::string scale = std::to_string(iDpi * 100 / 96) + " % (" + std::to_string(iDpi) + " dpi)";
     const std::string startShot = "start-" + std::to_string(iDpi) + "dpi.png";

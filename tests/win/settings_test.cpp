@@ -145,12 +145,7 @@ std::pair<std::string, HWND> MessageBoxContents(HWND hBox)
 // the given background.
 std::vector<DWORD> Pixels(int w, int h, const RECT *screenArea, HICON hIcon, DWORD background)
 {
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
+    BITMAPINFO bi = TopDownBitmapInfo(w, h);
     void *bits = NULL;
     HDC screen = GetDC(NULL);
     HDC dc = CreateCompatibleDC(screen);

@@ -458,13 +458,7 @@ std::vector<long> OpaquePixels(HICON hIcon, int cx)
     ICONINFO ii;
     if (hIcon == NULL || !GetIconInfo(hIcon, &ii))
         return pixels;
-    BITMAPINFO bmi;
-    ZeroMemory(&bmi, sizeof(bmi));
-    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-    bmi.bmiHeader.biWidth = cx;
-    bmi.bmiHeader.biHeight = -cx;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
+    BITMAPINFO bmi = TopDownBitmapInfo(cx, cx);
     std::vector<DWORD> colour(cx * cx), mask(cx * cx);
     HDC hdc = GetDC(NULL);
     bool ok = ii.hbmColor != NULL &&
@@ -487,13 +481,7 @@ bool ShowsExactly(HWND hwnd, const std::vector<long> &picture, int cx)
     int w = rc.right - rc.left, h = rc.bottom - rc.top;
     HDC hScreen = GetDC(NULL);
     HDC hMem = CreateCompatibleDC(hScreen);
-    BITMAPINFO bmi;
-    ZeroMemory(&bmi, sizeof(bmi));
-    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-    bmi.bmiHeader.biWidth = w;
-    bmi.bmiHeader.biHeight = -h;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
+    BITMAPINFO bmi = TopDownBitmapInfo(w, h);
     DWORD *pBits = nullptr;
     HBITMAP hbm = CreateDIBSection(hScreen, &bmi, DIB_RGB_COLORS, (void **)&pBits, NULL, 0);
     HGDIOBJ hOld = SelectObject(hMem, hbm);
