@@ -134,10 +134,9 @@ static void OnEndSession(HWND hwnd, BOOL bEnding)
 static void OnTimer(HWND hwnd, WPARAM wTimerId)
 {
     if (wTimerId == TIMER_TRAY_RETRY) {
+        /* The timer runs only while waiting: it is killed when the wait ends. */
         if (bTrayWaiting)
             RetryTrayIcon(hwnd);
-        else
-            KillTimer(hwnd, TIMER_TRAY_RETRY);
         return;
     }
     KillTimer(hMainWnd, TIMER_ICON_RESTORE);

@@ -31,6 +31,23 @@ void OnTrayNotify(HWND hwnd, HINSTANCE hInstance, UINT uMouseMsg)
     }
 }
 
+/* After the menu has closed: switches to the printer the menu showed for
+   the command it posted, if the user chose a printer. */
+static void TakeMenuPrinterChoice(HWND hwnd)
+{
+    MSG msg;
+
+    /* The menu posts its command before TrackPopupMenu returns, so a
+       printer command waiting now is the user's choice: it names the row
+       as the menu showed it. Other commands go on to the window as usual. */
+    while (PeekMessageA(&msg, hwnd, WM_COMMAND, WM_COMMAND, PM_NOREMOVE) &&
+           msg.wParam < (WPARAM)iMenuPrinterCount) {
+        PeekMessageA(&msg, hwnd, WM_COMMAND, WM_COMMAND, PM_REMOVE);
+        SwitchDefaultPrinterByName(MenuPrinterNames[msg.wParam]);
+    }
+    iMenuPrinterCount = 0;
+}
+
 void ShowTrayMenu(HINSTANCE hInstance, HWND hwnd)
 {
     HMENU hMenu;
@@ -85,20 +102,6 @@ void ShowTrayMenu(HINSTANCE hInstance, HWND hwnd)
     TakeMenuPrinterChoice(hwnd);
 }
 
-void TakeMenuPrinterChoice(HWND hwnd)
-{
-    MSG msg;
-
-    /* The menu posts its command before TrackPopupMenu returns, so a
-       printer command waiting now is the user's choice: it names the row
-       as the menu showed it. Other commands go on to the window as usual. */
-    while (PeekMessageA(&msg, hwnd, WM_COMMAND, WM_COMMAND, PM_NOREMOVE) &&
-           msg.wParam < (WPARAM)iMenuPrinterCount) {
-        PeekMessageA(&msg, hwnd, WM_COMMAND, WM_COMMAND, PM_REMOVE);
-        SwitchDefaultPrinterByName(MenuPrinterNames[msg.wParam]);
-    }
-    iMenuPrinterCount = 0;
-}
 
 UINT IconActionFor(int iIconAction)
 {

@@ -16,9 +16,6 @@
 
 void OnTrayNotify(HWND hwnd, HINSTANCE hInstance, UINT uMouseMsg);
 void ShowTrayMenu(HINSTANCE hInstance, HWND hwnd);
-/* After the menu has closed: switches to the printer the menu showed for
-   the command it posted, if the user chose a printer. */
-void TakeMenuPrinterChoice(HWND hwnd);
 void InvokeIconAction(HWND hwnd);
 /* The action a double-click asks the shell for, by the stored setting. */
 UINT IconActionFor(int iIconAction);
