@@ -110,10 +110,14 @@ const ExpectedControl rgConfigControls[] = {
 };
 
 const ExpectedControl rgLocationControls[] = {
+    {-1, "name label", CLS_STATIC, "Name", 0, 15, 20, 24, 13, CTL | SS_LEFT | WS_GROUP},
     {1010, "IDC_LOCATIONNAME", CLS_EDIT, "", 0, 44, 20, 98, 12, CTL | EDIT_FIELD},
+    {-1, "start label", CLS_STATIC, "Start IP", 0, 15, 39, 26, 9, CTL | SS_LEFT | WS_GROUP},
     {1011, "IDC_IPSTART", CLS_EDIT, "", 0, 44, 39, 59, 12, CTL | EDIT_FIELD},
+    {-1, "end label", CLS_STATIC, "End IP", 0, 15, 58, 23, 9, CTL | SS_LEFT | WS_GROUP},
     {1012, "IDC_IPFINISH", CLS_EDIT, "", 0, 44, 58, 59, 12, CTL | EDIT_FIELD},
     {1023, "IDC_AUTORANGE", CLS_BUTTON, "Auto", 0, 108, 48, 36, 15, CTL | BS_PUSHBUTTON | WS_TABSTOP},
+    {-1, "printer label", CLS_STATIC, "Printer:", 0, 15, 73, 25, 8, CTL | SS_LEFT | WS_GROUP},
     {1016, "IDC_PRINTER", CLS_COMBOBOX, "", 0, 14, 84, 131, 57,
      CTL | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP},
     {1025, "IDC_NONETWORK", CLS_BUTTON, "Use settings for no network", 0, 27, 101, 102, 15,
@@ -121,10 +125,6 @@ const ExpectedControl rgLocationControls[] = {
     {1, "IDOK", CLS_BUTTON, "OK", 0, 101, 142, 50, 14, CTL | BS_DEFPUSHBUTTON | WS_TABSTOP},
     {2, "IDCANCEL", CLS_BUTTON, "Cancel", 0, 7, 142, 50, 14, CTL | BS_PUSHBUTTON | WS_TABSTOP},
     {-1, "settings frame", CLS_BUTTON, "Location settings", 0, 7, 7, 144, 114, CTL | BS_GROUPBOX},
-    {-1, "start label", CLS_STATIC, "Start IP", 0, 15, 39, 26, 9, CTL | SS_LEFT | WS_GROUP},
-    {-1, "end label", CLS_STATIC, "End IP", 0, 15, 58, 23, 9, CTL | SS_LEFT | WS_GROUP},
-    {-1, "printer label", CLS_STATIC, "Printer:", 0, 15, 73, 25, 8, CTL | SS_LEFT | WS_GROUP},
-    {-1, "name label", CLS_STATIC, "Name", 0, 15, 20, 24, 13, CTL | SS_LEFT | WS_GROUP},
     {-1, "address label", CLS_STATIC, "Current IP Address:", 0, 13, 127, 62, 11,
      CTL | SS_LEFT | WS_GROUP},
     {1024, "IDC_CURRENTIP", CLS_STATIC, "", 0, 81, 127, 63, 9,
