@@ -134,7 +134,7 @@ const ExpectedControl rgLocationControls[] = {
 const DWORD DLG_BASE = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFOREGROUND | DS_CENTER | DS_SETFONT;
 
 const ExpectedDialog rgDialogs[] = {
-    {101, "IDD_ABOUT", "Quorvel - Ver 2.0", 177, 118, DLG_BASE, rgAboutControls,
+    {101, "IDD_ABOUT", "Quorvel - Ver " QUORVEL_VERSION, 177, 118, DLG_BASE, rgAboutControls,
      sizeof(rgAboutControls) / sizeof(rgAboutControls[0])},
     {107, "IDD_CONFIG", "Quorvel - Configuration", 217, 171, DLG_BASE | WS_SYSMENU, rgConfigControls,
      sizeof(rgConfigControls) / sizeof(rgConfigControls[0])},
@@ -885,7 +885,9 @@ std::string TextValue(const VersionNode *pNode)
     return s;
 }
 
-TEST_F(ResourcesTest, VersionRecordSaysVersion2InEnglishAustralia)
+// The version CMakeLists.txt gives the project, in the record and the About
+// box's caption alike.
+TEST_F(ResourcesTest, VersionRecordSaysTheProjectVersionInEnglishAustralia)
 {
     ResourceBytes res = FindResourceBytes(RESTYPE_VERSION, 1, LANG_EN_AU);
     ASSERT_NE(res.pb, nullptr) << "no version record 1 in English (Australia)";
@@ -897,10 +899,12 @@ TEST_F(ResourcesTest, VersionRecordSaysVersion2InEnglishAustralia)
     ASSERT_EQ((size_t)root.cbValueField, sizeof(ffi));
     memcpy(&ffi, root.pValue, sizeof(ffi));
     EXPECT_EQ(Hex(ffi.dwSignature), Hex(0xFEEF04BD));
-    EXPECT_EQ(Hex(ffi.dwFileVersionMS), Hex(MAKELONG(0, 2)));
-    EXPECT_EQ(Hex(ffi.dwFileVersionLS), Hex(0));
-    EXPECT_EQ(Hex(ffi.dwProductVersionMS), Hex(MAKELONG(0, 2)));
-    EXPECT_EQ(Hex(ffi.dwProductVersionLS), Hex(0));
+    const DWORD dwMS = MAKELONG(QUORVEL_VERSION_MINOR, QUORVEL_VERSION_MAJOR);
+    const DWORD dwLS = MAKELONG(QUORVEL_VERSION_TWEAK, QUORVEL_VERSION_PATCH);
+    EXPECT_EQ(Hex(ffi.dwFileVersionMS), Hex(dwMS));
+    EXPECT_EQ(Hex(ffi.dwFileVersionLS), Hex(dwLS));
+    EXPECT_EQ(Hex(ffi.dwProductVersionMS), Hex(dwMS));
+    EXPECT_EQ(Hex(ffi.dwProductVersionLS), Hex(dwLS));
     EXPECT_EQ(ffi.dwFileType, (DWORD)VFT_APP);
 
     const VersionNode *pStrings = ChildOf(root, "StringFileInfo");
@@ -913,9 +917,9 @@ TEST_F(ResourcesTest, VersionRecordSaysVersion2InEnglishAustralia)
     } rgStrings[] = {
         {"CompanyName", "Brennick"},
         {"FileDescription", "Quorvel default printer manager"},
-        {"FileVersion", "2.0"},
+        {"FileVersion", QUORVEL_VERSION},
         {"ProductName", "Quorvel"},
-        {"ProductVersion", "2.0"},
+        {"ProductVersion", QUORVEL_VERSION},
         {"OriginalFilename", "Quorvel.exe"},
         {"LegalCopyright", SZ_NOTICE},
     };
