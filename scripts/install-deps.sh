@@ -11,6 +11,7 @@ fi
 
 PACKAGES=(
     wine wine32:i386                                # runs the 32-bit program
+    fonts-wine                                      # Wine's own fonts: Marlett draws the caption buttons
     g++-mingw-w64-i686 binutils-mingw-w64-i686      # builds it
     xvfb xdotool x11-utils imagemagick              # display, input, screenshots
     cups cups-client cups-bsd                       # private print server
