@@ -57,6 +57,7 @@ void StoreSampleSettings()
     AutoSettings.bSetByIP = 1;
     AutoSettings.bIfNoMatch = 1;
     lstrcpynA(AutoSettings.szNoMatchPrinter, GUEST_PRINTER, NAME_FIELD_SIZE);
+    AutoSettings.bNotifyOnSwitch = 1;
     AutoSettings.iAutoPrinterCount = 3;
     SetLocation(0, "Office", OFFICE_PRINTER, "10.1.2.1", "10.1.2.254");
     SetLocation(1, "Home", HOME_PRINTER, "192.168.5.1", "192.168.5.254");
@@ -194,6 +195,35 @@ bool Move(HWND hwnd, const std::string &addresses, const std::string &expectedPr
     return WaitFor([&] { return DefaultPrinter() == expectedPrinter; }, 10000);
 }
 
+// Waits for the balloon notice that names the printer and saves it with its
+// border; returns its text with the line break shown as " / ", or "" when
+// none showed.
+std::string ShootNotice(const std::string &printer, const char *shot)
+{
+    HWND hNotice = NULL;
+    std::string text;
+    WaitFor([&] {
+        for (HWND h : VisibleNotices()) {
+            text = NoticeText(h);
+            if (text.find(printer) != std::string::npos) {
+                hNotice = h;
+                return true;
+            }
+        }
+        return false;
+    }, 8000);
+    if (hNotice == NULL)
+        return "";
+    Sleep(300);  // drawn
+    RECT rc;
+    if (!GetWindowRect(hNotice, &rc) || !SaveShot(shot, rc))
+        text += " [screenshot failed]";
+    size_t br = text.find('\n');
+    if (br != std::string::npos)
+        text.replace(br, 1, " / ");
+    return text;
+}
+
 // Opens the tray menu with a right-click, optionally saves it with the tray,
 // then types keys. The click is at the icon's top-left corner: the menu opens
 // above and to the left of the pointer and leaves the icon in sight.
@@ -320,19 +350,27 @@ int Tour()
         const char *printer;
         const char *tip;
         const char *shot;
+        const char *noticeShot;  // the notice this move brings, pictured
     } moves[] = {
         {"moved: office network (10.1.2.3)", "10.1.2.3/24", OFFICE_PRINTER, "Office Laser (Office)",
-         "office.png"},
+         "office.png", nullptr},
         {"moved: home network (192.168.5.17)", "192.168.5.17/24", HOME_PRINTER, "Home Inkjet (Home)",
-         "home.png"},
+         "home.png", "notice.png"},
         {"moved: no network (loopback only)", "", HOME_PRINTER, "Home Inkjet (No network)",
-         "no-network.png"},
+         "no-network.png", nullptr},
         {"moved: unknown network (172.16.9.9)", "172.16.9.9/16", GUEST_PRINTER,
-         "Front Desk (No match)", "unknown-network.png"},
+         "Front Desk (No match)", "unknown-network.png", nullptr},
     };
     for (const auto &m : moves) {
         ok = Move(hwnd, m.addresses, m.printer);
+        std::string told;
+        if (m.noticeShot != nullptr)
+            told = ShootNotice(m.printer, m.noticeShot);
         Line(m.step, m.printer, ReadTip(hIcon, m.tip, m.shot), m.tip, notice, ok);
+        if (m.noticeShot != nullptr) {
+            const std::string expected = std::string("Default printer: ") + m.printer + " / Location: Home";
+            Line("  notice: \"" + told + "\"", m.printer, m.tip, m.tip, "", told == expected);
+        }
     }
 
     // Config... is the second item of the menu.
