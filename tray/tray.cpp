@@ -1,5 +1,10 @@
-/* The notification-area icon and its tip. Every call uses the first layout of
-   NOTIFYICONDATA (88 bytes), which every shell since the first accepts. */
+/* The notification-area icon, its tip and its notices. The icon's calls use
+   the first layout of NOTIFYICONDATA (88 bytes), which every shell since the
+   first accepts; a notice takes the layout the shell's version asks for. */
+/* Before strsafe.h, whose warnings would rename what this header declares. */
+#include <winsock2.h>
+#include <windows.h>
+#include <shlwapi.h>
 #include "../core/textsafe.h"
 #include <shellapi.h>
 #include "../core/state.h"
@@ -24,34 +29,26 @@ static_assert(NOTICE_TEXT_SIZE == sizeof(((NOTIFYICONDATAA *)0)->szInfo) &&
               "notice fields are the shell's");
 
 /* The notice record this shell takes; read once, on the main thread, before
-   any switch can happen. Zero size: no notice. */
+   any switch can happen, and never changed after. Zero size: no notice. */
 static NoticeRecordChoice NoticeRecord;
+static int bNoticeRecordKnown;
 
 typedef void (*GENERICPROC)(void);
-
-/* shell32's version record and entry point, as its headers give them (those
-   headers clash with strsafe.h). */
-typedef struct ShellVersionInfo {
-    DWORD cbSize;
-    DWORD dwMajorVersion;
-    DWORD dwMinorVersion;
-    DWORD dwBuildNumber;
-    DWORD dwPlatformID;
-} ShellVersionInfo;
-typedef HRESULT (CALLBACK *SHELLGETVERSIONPROC)(ShellVersionInfo *);
 
 /* The shell library is already loaded: the icon calls come from it. Shells
    before 4.71 have no version function, and no balloon either. */
 static void LookUpNoticeRecord(void)
 {
     HMODULE hShell = GetModuleHandleA("shell32.dll");
-    SHELLGETVERSIONPROC pfnGetVersion;
-    ShellVersionInfo dvi;
+    DLLGETVERSIONPROC pfnGetVersion;
+    DLLVERSIONINFO dvi;
 
-    NoticeRecord.cbSize = 0;
+    if (bNoticeRecordKnown)
+        return;
+    bNoticeRecordKnown = 1;
     if (hShell == NULL)
         return;
-    pfnGetVersion = (SHELLGETVERSIONPROC)(GENERICPROC)GetProcAddress(hShell, "DllGetVersion");
+    pfnGetVersion = (DLLGETVERSIONPROC)(GENERICPROC)GetProcAddress(hShell, "DllGetVersion");
     if (pfnGetVersion == NULL)
         return;
     ZeroMemory(&dvi, sizeof(dvi));

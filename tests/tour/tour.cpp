@@ -292,6 +292,9 @@ HWND StartOnTheOfficeNetwork(QuorvelProcess *pq)
 {
     StoreSampleSettings();
     DrawOwnFrames();
+    // Signed in at the office, where its printer is the default already: the
+    // start applies the location and brings no notice.
+    WriteDeviceEntry((std::string(OFFICE_PRINTER) + ",winspool,Ne00:").c_str());
     if (!RunHostCommand("\"$QUORVEL_SET_ADDRESSES\" 10.1.2.3/24")) {
         printf("tour: cannot set the host's address\n");
         return NULL;
