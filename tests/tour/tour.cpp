@@ -195,10 +195,11 @@ bool Move(HWND hwnd, const std::string &addresses, const std::string &expectedPr
     return WaitFor([&] { return DefaultPrinter() == expectedPrinter; }, 10000);
 }
 
-// Waits for the balloon notice that names the printer and saves it with its
-// border; returns its text with the line break shown as " / ", or "" when
-// none showed.
-std::string ShootNotice(const std::string &printer, const char *shot)
+// Waits for the balloon notice that names the printer, saves it with its
+// border when `shot` is given, then waits until it has gone, so that no
+// later picture shows it. Returns its text with the line break shown as
+// " / ", or "" when none showed.
+std::string AwaitNotice(const std::string &printer, const char *shot)
 {
     HWND hNotice = NULL;
     std::string text;
@@ -214,10 +215,14 @@ std::string ShootNotice(const std::string &printer, const char *shot)
     }, 8000);
     if (hNotice == NULL)
         return "";
-    Sleep(300);  // drawn
     RECT rc;
-    if (!GetWindowRect(hNotice, &rc) || !SaveShot(shot, rc))
-        text += " [screenshot failed]";
+    if (shot != nullptr) {
+        Sleep(300);  // drawn
+        if (!GetWindowRect(hNotice, &rc) || !SaveShot(shot, rc))
+            text += " [screenshot failed]";
+    }
+    // Wine shows a notice for ten seconds.
+    WaitFor([] { return VisibleNotices().empty(); }, 15000);
     size_t br = text.find('\n');
     if (br != std::string::npos)
         text.replace(br, 1, " / ");
@@ -353,27 +358,31 @@ int Tour()
         const char *printer;
         const char *tip;
         const char *shot;
-        const char *noticeShot;  // the notice this move brings, pictured
+        const char *notice;  // the location the notice names, when the printer changes
+        const char *noticeShot;
     } moves[] = {
         {"moved: office network (10.1.2.3)", "10.1.2.3/24", OFFICE_PRINTER, "Office Laser (Office)",
-         "office.png", nullptr},
+         "office.png", "Office", nullptr},
         {"moved: home network (192.168.5.17)", "192.168.5.17/24", HOME_PRINTER, "Home Inkjet (Home)",
-         "home.png", "notice.png"},
+         "home.png", "Home", "notice.png"},
         {"moved: no network (loopback only)", "", HOME_PRINTER, "Home Inkjet (No network)",
-         "no-network.png", nullptr},
+         "no-network.png", nullptr, nullptr},
         {"moved: unknown network (172.16.9.9)", "172.16.9.9/16", GUEST_PRINTER,
-         "Front Desk (No match)", "unknown-network.png", nullptr},
+         "Front Desk (No match)", "unknown-network.png", "", nullptr},
     };
     for (const auto &m : moves) {
         ok = Move(hwnd, m.addresses, m.printer);
-        std::string told;
-        if (m.noticeShot != nullptr)
-            told = ShootNotice(m.printer, m.noticeShot);
-        Line(m.step, m.printer, ReadTip(hIcon, m.tip, m.shot), m.tip, notice, ok);
-        if (m.noticeShot != nullptr) {
-            const std::string expected = std::string("Default printer: ") + m.printer + " / Location: Home";
-            Line("  notice: \"" + told + "\"", m.printer, m.tip, m.tip, "", told == expected);
+        // The notice first: it is gone before the tip is pictured.
+        std::string told, expected;
+        if (m.notice != nullptr) {
+            told = AwaitNotice(m.printer, m.noticeShot);
+            expected = std::string("Default printer: ") + m.printer + " / " +
+                       (m.notice[0] != '\0' ? std::string("Location: ") + m.notice
+                                             : std::string("No location matched"));
         }
+        Line(m.step, m.printer, ReadTip(hIcon, m.tip, m.shot), m.tip, notice, ok);
+        if (m.notice != nullptr)
+            Line("  its notice: \"" + told + "\"", m.printer, m.tip, m.tip, "", told == expected);
     }
 
     // Config... is the second item of the menu.
