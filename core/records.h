@@ -28,6 +28,8 @@ typedef struct AutoSettingsRecord {
     LocationRecord locations[MAX_LOCATIONS];
     char szNoMatchPrinter[NAME_FIELD_SIZE];
     int iIconAction;
+    /* Stored as its own value; absent means on. */
+    int bNotifyOnSwitch;
 } AutoSettingsRecord;
 
 typedef char PrinterRow[NAME_FIELD_SIZE];

@@ -69,6 +69,7 @@ void InitConfigControls(HWND hDlg, const AutoSettingsRecord *pSettings)
     EnableControl(hDlg, IDC_NOMATCHPRINTER, bEnabled);
 
     SetCheck(hDlg, pSettings->iIconAction == 0 ? IDC_ICONPROPERTIES : IDC_ICONSPOOLER, TRUE);
+    SetCheck(hDlg, IDC_NOTIFYONSWITCH, pSettings->bNotifyOnSwitch != 0);
 
     if (pSettings->bIfNoMatch) {
         SetCheck(hDlg, IDC_IFNOMATCH, TRUE);
@@ -243,6 +244,7 @@ void ReadConfigControls(HWND hDlg, AutoSettingsRecord *pSettings)
     pSettings->bSetByIP = IsChecked(hDlg, IDC_SETBYIP) ? 1 : 0;
     pSettings->bIfNoMatch = IsChecked(hDlg, IDC_IFNOMATCH) ? 1 : 0;
     pSettings->iIconAction = IsChecked(hDlg, IDC_ICONPROPERTIES) ? 0 : 1;
+    pSettings->bNotifyOnSwitch = IsChecked(hDlg, IDC_NOTIFYONSWITCH) ? 1 : 0;
     /* Whatever the user picked or typed, even a printer that does not exist. */
     GetDlgItemTextA(hDlg, IDC_NOMATCHPRINTER, pSettings->szNoMatchPrinter, NAME_FIELD_SIZE);
 }

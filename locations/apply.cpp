@@ -3,6 +3,8 @@
 #include <string.h>
 #include "../core/state.h"
 #include "../printers/printers.h"
+#include "../tray/noticelogic.h"
+#include "../tray/tray.h"
 #include "locations.h"
 #include "settingslogic.h"
 
@@ -18,15 +20,31 @@ int FindPrinterRow(const char *pszName)
     return -1;
 }
 
+/* Tells the user when the rules have given the machine another default
+   printer; pszLocation NULL: the no-match printer. */
+static void TellOfSwitch(const char *pszDefaultBefore, const char *pszLocation)
+{
+    char szDefault[256];
+
+    GetDefaultPrinterName(szDefault, 255);
+    if (DecideSwitchNotice(SWITCH_BY_LOCATION, pszDefaultBefore, szDefault,
+                           AutoSettings.bNotifyOnSwitch))
+        ShowSwitchNotice(szDefault, pszLocation);
+}
+
 void ApplyLocation(void)
 {
     int i, iRow, iCount;
+    char szBefore[256];
 
+    GetDefaultPrinterName(szBefore, 255);
     if ((szCurrentLocation[0] == '\0' || strcmp(szCurrentLocation, NO_MATCH_TEXT) == 0) &&
         AutoSettings.bIfNoMatch) {
         iRow = FindPrinterRow(AutoSettings.szNoMatchPrinter);
-        if (iRow != -1)
+        if (iRow != -1) {
             SwitchDefaultPrinter(iRow);
+            TellOfSwitch(szBefore, NULL);
+        }
         return;
     }
 
@@ -40,4 +58,5 @@ void ApplyLocation(void)
         if (iRow != -1)
             SwitchDefaultPrinter(iRow);
     }
+    TellOfSwitch(szBefore, szCurrentLocation);
 }

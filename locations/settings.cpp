@@ -57,6 +57,8 @@ void LoadSettings(void)
     HKEY hKey;
     DWORD cSubKeys = 0, i;
 
+    /* Absent means on, so a store from before the notice still gets it. */
+    AutoSettings.bNotifyOnSwitch = 1;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &hKey) != ERROR_SUCCESS) {
         AutoSettings.bSetByIP = 0;
         AutoSettings.bIfNoMatch = 0;
@@ -69,6 +71,7 @@ void LoadSettings(void)
     ReadNumber(hKey, "bSetByIP", &AutoSettings.bSetByIP);
     ReadNumber(hKey, "iAutoPrinterCount", &AutoSettings.iAutoPrinterCount);
     ReadNumber(hKey, "iIconAction", &AutoSettings.iIconAction);
+    ReadNumber(hKey, "bNotifyOnSwitch", &AutoSettings.bNotifyOnSwitch);
     ReadText(hKey, "szNoMatchPrinter", AutoSettings.szNoMatchPrinter);
 
     if (RegQueryInfoKeyA(hKey, NULL, NULL, NULL, &cSubKeys, NULL, NULL, NULL, NULL, NULL, NULL,
@@ -157,6 +160,7 @@ BOOL WriteSettings(const AutoSettingsRecord *pSettings)
     bWritten &= WriteNumber(hKey, "bSetByIP", pSettings->bSetByIP);
     bWritten &= WriteNumber(hKey, "iAutoPrinterCount", iCount);
     bWritten &= WriteNumber(hKey, "iIconAction", pSettings->iIconAction);
+    bWritten &= WriteNumber(hKey, "bNotifyOnSwitch", pSettings->bNotifyOnSwitch != 0);
     bWritten &= WriteText(hKey, "szNoMatchPrinter", pSettings->szNoMatchPrinter);
 
     /* Every subkey goes, whatever its name, so a shorter list leaves nothing

@@ -22,6 +22,7 @@
 #define IDC_ICONACTIONGROUP     1018
 #define IDC_NOMATCHPRINTER      1019
 #define IDC_IFNOMATCH           1020
+#define IDC_NOTIFYONSWITCH      1030
 
 /* Location dialog */
 #define IDC_LOCATIONNAME        1010

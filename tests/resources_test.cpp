@@ -107,6 +107,8 @@ const ExpectedControl rgConfigControls[] = {
     {1008, "IDC_ICONSPOOLER", CLS_BUTTON, "Open printer spooler", 0, 118, 131, 81, 9,
      CTL | BS_AUTORADIOBUTTON | WS_TABSTOP},
     {2, "IDCANCEL", CLS_BUTTON, "Cancel", 0, 7, 150, 50, 14, CTL | BS_PUSHBUTTON | WS_TABSTOP},
+    {1030, "IDC_NOTIFYONSWITCH", CLS_BUTTON, "Tell me when a location changes the printer", 0,
+     7, 168, 203, 12, CTL | BS_AUTOCHECKBOX | WS_TABSTOP},
 };
 
 const ExpectedControl rgLocationControls[] = {
@@ -136,7 +138,7 @@ const DWORD DLG_BASE = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFOREGROUND 
 const ExpectedDialog rgDialogs[] = {
     {101, "IDD_ABOUT", "Quorvel - Ver " QUORVEL_VERSION, 177, 118, DLG_BASE, rgAboutControls,
      sizeof(rgAboutControls) / sizeof(rgAboutControls[0])},
-    {107, "IDD_CONFIG", "Quorvel - Configuration", 217, 171, DLG_BASE | WS_SYSMENU, rgConfigControls,
+    {107, "IDD_CONFIG", "Quorvel - Configuration", 217, 185, DLG_BASE | WS_SYSMENU, rgConfigControls,
      sizeof(rgConfigControls) / sizeof(rgConfigControls[0])},
     {109, "IDD_LOCATION", "Quorvel - Location", 158, 164, DLG_BASE | WS_SYSMENU, rgLocationControls,
      sizeof(rgLocationControls) / sizeof(rgLocationControls[0])},

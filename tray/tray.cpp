@@ -1,8 +1,14 @@
-/* The notification-area icon and its tip. Every call uses the first layout of
-   NOTIFYICONDATA (88 bytes), which every shell since the first accepts. */
+/* The notification-area icon, its tip and its notices. The icon's calls use
+   the first layout of NOTIFYICONDATA (88 bytes), which every shell since the
+   first accepts; a notice takes the layout the shell's version asks for. */
+/* Before strsafe.h, whose warnings would rename what this header declares. */
+#include <winsock2.h>
+#include <windows.h>
+#include <shlwapi.h>
 #include "../core/textsafe.h"
 #include <shellapi.h>
 #include "../core/state.h"
+#include "noticelogic.h"
 #include "tiptext.h"
 #include "tray.h"
 #include "../res/resource.h"
@@ -11,7 +17,47 @@
 
 #ifndef _WIN64
 static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "first NOTIFYICONDATA layout is 88 bytes");
+static_assert(NOTIFYICONDATAA_V2_SIZE == 488, "second NOTIFYICONDATA layout is 488 bytes");
 #endif
+static_assert(NOTICE_FLAG_INFO == NIIF_INFO && NOTICE_FLAG_NOSOUND == NIIF_NOSOUND,
+              "notice flags are the shell's");
+#ifdef NIIF_RESPECT_QUIET_TIME
+static_assert(NOTICE_FLAG_RESPECT_QUIET_TIME == NIIF_RESPECT_QUIET_TIME, "quiet-time flag is the shell's");
+#endif
+static_assert(NOTICE_TEXT_SIZE == sizeof(((NOTIFYICONDATAA *)0)->szInfo) &&
+                  NOTICE_TITLE_SIZE == sizeof(((NOTIFYICONDATAA *)0)->szInfoTitle),
+              "notice fields are the shell's");
+
+/* The notice record this shell takes; read once, on the main thread, before
+   any switch can happen, and never changed after. Zero size: no notice. */
+static NoticeRecordChoice NoticeRecord;
+static int bNoticeRecordKnown;
+
+typedef void (*GENERICPROC)(void);
+
+/* The shell library is already loaded: the icon calls come from it. Shells
+   before 4.71 have no version function, and no balloon either. */
+static void LookUpNoticeRecord(void)
+{
+    HMODULE hShell = GetModuleHandleA("shell32.dll");
+    DLLGETVERSIONPROC pfnGetVersion;
+    DLLVERSIONINFO dvi;
+
+    if (bNoticeRecordKnown)
+        return;
+    bNoticeRecordKnown = 1;
+    if (hShell == NULL)
+        return;
+    pfnGetVersion = (DLLGETVERSIONPROC)(GENERICPROC)GetProcAddress(hShell, "DllGetVersion");
+    if (pfnGetVersion == NULL)
+        return;
+    ZeroMemory(&dvi, sizeof(dvi));
+    dvi.cbSize = sizeof(dvi);
+    if (FAILED(pfnGetVersion(&dvi)))
+        return;
+    NoticeRecord = ChooseNoticeRecord(dvi.dwMajorVersion, dvi.dwMinorVersion,
+                                      (unsigned long)NOTIFYICONDATAA_V2_SIZE);
+}
 
 /* The picture made for the display's small-icon size (16 pixels at 100 %,
    24 at 150 %), which the shell would otherwise shrink from the 32-pixel one.
@@ -44,6 +90,7 @@ BOOL AddTrayIcon(HWND hwnd, HINSTANCE hInstance)
     NOTIFYICONDATAA nid;
     BOOL bAdded;
 
+    LookUpNoticeRecord();
     PrepareIconRecord(&nid, hwnd, NIF_MESSAGE | NIF_ICON | NIF_TIP);
     nid.uCallbackMessage = MSG_TRAY;
     nid.hIcon = LoadTrayPicture(hInstance, IDI_IDLE);
@@ -75,6 +122,29 @@ void SetTrayTip(HWND hwnd, const char *pszPrinterName)
 
     PrepareIconRecord(&nid, hwnd, NIF_TIP);
     ComposeTrayTip(pszPrinterName, AutoSettings.bSetByIP, szCurrentLocation, nid.szTip);
+    Shell_NotifyIconA(NIM_MODIFY, &nid);
+}
+
+void ShowSwitchNotice(const char *pszPrinter, const char *pszLocation)
+{
+    NOTIFYICONDATAA nid;
+    CPINFO cpi;
+
+    if (NoticeRecord.cbSize == 0)
+        return;
+    /* Also called from the enumeration worker, like SetTrayIcon. */
+    PrepareIconRecord(&nid, hMainWnd, NIF_INFO);
+    nid.cbSize = (DWORD)NoticeRecord.cbSize;
+    nid.dwInfoFlags = (DWORD)NoticeRecord.dwInfoFlags;
+    /* The shortest time older shells allow; newer ones choose their own. */
+    nid.uTimeout = 10000;
+    if (!GetCPInfo(CP_ACP, &cpi))
+        ZeroMemory(&cpi, sizeof(cpi));
+    ComposeSwitchNotice(pszPrinter, pszLocation, cpi.LeadByte, nid.szInfo);
+    StringCchCopyA(nid.szInfoTitle, NOTICE_TITLE_SIZE, NOTICE_TITLE);
+    /* Nothing waits for the balloon's callbacks, which some shells never
+       send; one the shell refuses is simply not shown. A newer notice
+       replaces the one still showing. */
     Shell_NotifyIconA(NIM_MODIFY, &nid);
 }
 

@@ -7,6 +7,10 @@
 BOOL AddTrayIcon(HWND hwnd, HINSTANCE hInstance);
 void SetTrayIcon(int bSwitched);
 void SetTrayTip(HWND hwnd, const char *pszPrinterName);
+/* Tells the user, in a balloon from the icon, that a location made pszPrinter
+   the default (pszLocation NULL: the no-match printer). Nothing on shells
+   without balloons. */
+void ShowSwitchNotice(const char *pszPrinter, const char *pszLocation);
 /* FALSE when the shell did not remove the icon; the caller tells the user. */
 BOOL RemoveTrayIcon(HWND hwnd);
 

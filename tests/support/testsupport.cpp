@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <shellapi.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cctype>
@@ -513,11 +514,18 @@ struct TooltipSearch {
     std::string text;
 };
 
-BOOL CALLBACK FindVisibleTooltip(HWND hwnd, LPARAM lParam)
+// A visible tooltip window; a balloon notice is one too, or a plain tip.
+bool IsVisibleTooltip(HWND hwnd, bool balloon)
 {
     char cls[64];
-    if (GetClassNameA(hwnd, cls, sizeof(cls)) && lstrcmpiA(cls, "tooltips_class32") == 0 &&
-        IsWindowVisible(hwnd)) {
+    return GetClassNameA(hwnd, cls, sizeof(cls)) && lstrcmpiA(cls, "tooltips_class32") == 0 &&
+           IsWindowVisible(hwnd) &&
+           ((GetWindowLongA(hwnd, GWL_STYLE) & TTS_BALLOON) != 0) == balloon;
+}
+
+BOOL CALLBACK FindVisibleTooltip(HWND hwnd, LPARAM lParam)
+{
+    if (IsVisibleTooltip(hwnd, false)) {
         char text[256] = "";
         SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof(text), (LPARAM)text, SMTO_ABORTIFHUNG, 1000,
                             NULL);
@@ -530,7 +538,28 @@ BOOL CALLBACK FindVisibleTooltip(HWND hwnd, LPARAM lParam)
     return TRUE;
 }
 
+BOOL CALLBACK CollectNotice(HWND hwnd, LPARAM lParam)
+{
+    if (IsVisibleTooltip(hwnd, true))
+        reinterpret_cast<std::vector<HWND> *>(lParam)->push_back(hwnd);
+    return TRUE;
+}
+
 }  // namespace
+
+std::vector<HWND> VisibleNotices()
+{
+    std::vector<HWND> notices;
+    EnumWindows(CollectNotice, (LPARAM)&notices);
+    return notices;
+}
+
+std::string NoticeText(HWND hNotice)
+{
+    char text[512] = "";
+    SendMessageTimeoutA(hNotice, WM_GETTEXT, sizeof(text), (LPARAM)text, SMTO_ABORTIFHUNG, 1000, NULL);
+    return text;
+}
 
 HWND HoverAndFindTooltip(HWND hIcon, std::string *text, DWORD timeoutMs)
 {

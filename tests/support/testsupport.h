@@ -121,6 +121,11 @@ std::string HoverAndReadTooltip(HWND hIcon, DWORD timeoutMs = 6000);
 // Same, but leaves the pointer on the icon and returns the tooltip window
 // (NULL when none showed).
 HWND HoverAndFindTooltip(HWND hIcon, std::string *text, DWORD timeoutMs = 6000);
+// The balloon notices on the display (visible tooltips with the balloon
+// style; Wine's explorer shows them, so no process owns them), and the text
+// of one (its title is not part of it).
+std::vector<HWND> VisibleNotices();
+std::string NoticeText(HWND hNotice);
 // Number of bright green pixels the tray shows for an icon (the switched
 // picture has a pure green panel). Does not pump messages.
 int GreenPixelsOfIcon(HWND hIcon);

@@ -57,6 +57,7 @@ void StoreSampleSettings()
     AutoSettings.bSetByIP = 1;
     AutoSettings.bIfNoMatch = 1;
     lstrcpynA(AutoSettings.szNoMatchPrinter, GUEST_PRINTER, NAME_FIELD_SIZE);
+    AutoSettings.bNotifyOnSwitch = 1;
     AutoSettings.iAutoPrinterCount = 3;
     SetLocation(0, "Office", OFFICE_PRINTER, "10.1.2.1", "10.1.2.254");
     SetLocation(1, "Home", HOME_PRINTER, "192.168.5.1", "192.168.5.254");
@@ -194,6 +195,40 @@ bool Move(HWND hwnd, const std::string &addresses, const std::string &expectedPr
     return WaitFor([&] { return DefaultPrinter() == expectedPrinter; }, 10000);
 }
 
+// Waits for the balloon notice that names the printer, saves it with its
+// border when `shot` is given, then waits until it has gone, so that no
+// later picture shows it. Returns its text with the line break shown as
+// " / ", or "" when none showed.
+std::string AwaitNotice(const std::string &printer, const char *shot)
+{
+    HWND hNotice = NULL;
+    std::string text;
+    WaitFor([&] {
+        for (HWND h : VisibleNotices()) {
+            text = NoticeText(h);
+            if (text.find(printer) != std::string::npos) {
+                hNotice = h;
+                return true;
+            }
+        }
+        return false;
+    }, 8000);
+    if (hNotice == NULL)
+        return "";
+    RECT rc;
+    if (shot != nullptr) {
+        Sleep(300);  // drawn
+        if (!GetWindowRect(hNotice, &rc) || !SaveShot(shot, rc))
+            text += " [screenshot failed]";
+    }
+    // Wine shows a notice for ten seconds.
+    WaitFor([] { return VisibleNotices().empty(); }, 15000);
+    size_t br = text.find('\n');
+    if (br != std::string::npos)
+        text.replace(br, 1, " / ");
+    return text;
+}
+
 // Opens the tray menu with a right-click, optionally saves it with the tray,
 // then types keys. The click is at the icon's top-left corner: the menu opens
 // above and to the left of the pointer and leaves the icon in sight.
@@ -262,6 +297,9 @@ HWND StartOnTheOfficeNetwork(QuorvelProcess *pq)
 {
     StoreSampleSettings();
     DrawOwnFrames();
+    // Signed in at the office, where its printer is the default already: the
+    // start applies the location and brings no notice.
+    WriteDeviceEntry((std::string(OFFICE_PRINTER) + ",winspool,Ne00:").c_str());
     if (!RunHostCommand("\"$QUORVEL_SET_ADDRESSES\" 10.1.2.3/24")) {
         printf("tour: cannot set the host's address\n");
         return NULL;
@@ -320,19 +358,31 @@ int Tour()
         const char *printer;
         const char *tip;
         const char *shot;
+        const char *notice;  // the location the notice names, when the printer changes
+        const char *noticeShot;
     } moves[] = {
         {"moved: office network (10.1.2.3)", "10.1.2.3/24", OFFICE_PRINTER, "Office Laser (Office)",
-         "office.png"},
+         "office.png", "Office", nullptr},
         {"moved: home network (192.168.5.17)", "192.168.5.17/24", HOME_PRINTER, "Home Inkjet (Home)",
-         "home.png"},
+         "home.png", "Home", "notice.png"},
         {"moved: no network (loopback only)", "", HOME_PRINTER, "Home Inkjet (No network)",
-         "no-network.png"},
+         "no-network.png", nullptr, nullptr},
         {"moved: unknown network (172.16.9.9)", "172.16.9.9/16", GUEST_PRINTER,
-         "Front Desk (No match)", "unknown-network.png"},
+         "Front Desk (No match)", "unknown-network.png", "", nullptr},
     };
     for (const auto &m : moves) {
         ok = Move(hwnd, m.addresses, m.printer);
+        // The notice first: it is gone before the tip is pictured.
+        std::string told, expected;
+        if (m.notice != nullptr) {
+            told = AwaitNotice(m.printer, m.noticeShot);
+            expected = std::string("Default printer: ") + m.printer + " / " +
+                       (m.notice[0] != '\0' ? std::string("Location: ") + m.notice
+                                             : std::string("No location matched"));
+        }
         Line(m.step, m.printer, ReadTip(hIcon, m.tip, m.shot), m.tip, notice, ok);
+        if (m.notice != nullptr)
+            Line("  its notice: \"" + told + "\"", m.printer, m.tip, m.tip, "", told == expected);
     }
 
     // Config... is the second item of the menu.

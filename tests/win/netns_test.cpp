@@ -222,4 +222,92 @@ TEST_F(FollowTheHost, WithAutomaticSwitchingOffMovesChangeNothing)
     EXPECT_EQ(q.Exit(), 0u);
 }
 
+// The notice setting as stored: 0 or 1, or -1 for no value (a store from
+// before the setting existed).
+void StoreNotifySetting(int value)
+{
+    HKEY hKey;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_SET_VALUE, &hKey), ERROR_SUCCESS);
+    DWORD dw = (DWORD)value;
+    if (value < 0)
+        RegDeleteValueA(hKey, "bNotifyOnSwitch");
+    else
+        RegSetValueExA(hKey, "bNotifyOnSwitch", 0, REG_DWORD, (const BYTE *)&dw, sizeof(dw));
+    RegCloseKey(hKey);
+}
+
+// Wine shows a balloon about two seconds after it is asked for: a wait
+// longer than that sees any that was asked for.
+bool NoNoticeWithin(DWORD ms)
+{
+    return !WaitFor([] { return !VisibleNotices().empty(); }, ms, 100);
+}
+
+struct WindowOfClass {
+    const char *cls;
+    HWND found;
+};
+
+BOOL CALLBACK FindShownWindowOfClass(HWND hwnd, LPARAM lParam)
+{
+    WindowOfClass *w = reinterpret_cast<WindowOfClass *>(lParam);
+    char cls[64];
+    if (IsWindowVisible(hwnd) && GetClassNameA(hwnd, cls, sizeof(cls)) && strcmp(cls, w->cls) == 0) {
+        w->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A user's choice: the first printer of the tray menu (the last row, Gamma),
+// with the real pointer and keys.
+bool ChooseFirstPrinterInTheMenu(HWND hIcon)
+{
+    WindowOfClass menu = {"#32768", NULL};
+    if (!ClickWindow(hIcon, 3) ||
+        !WaitFor([&] { return EnumWindows(FindShownWindowOfClass, (LPARAM)&menu), menu.found != NULL; },
+                 5000))
+        return false;
+    RECT rc;
+    GetWindowRect(menu.found, &rc);
+    // Keys go to the window under the pointer: rest it on the menu's closing
+    // separator, which takes no highlight.
+    return RunHostCommand("xdotool mousemove " + std::to_string(rc.left + 12) + " " +
+                          std::to_string(rc.bottom - 4)) &&
+           PressKeys("Down Down Down Down Return");
+}
+
+TEST_F(FollowTheHost, OnlyAMoveThatChangesThePrinterBringsANoticeNamingPrinterAndLocation)
+{
+    StoreSettings(1);
+    StoreNotifySetting(-1);  // absent: on
+    WriteDeviceEntry("Beta,wineps.drv,CUPS:Beta");
+    ASSERT_TRUE(SetHostAddresses("10.1.2.3/24"));
+    QuorvelProcess q;
+    ASSERT_TRUE(q.Start());
+    ASSERT_TRUE(WaitFor([] { return !TrayIconWindows().empty(); }, 10000));
+    EXPECT_TRUE(NoNoticeWithin(3500)) << "the office's printer was the default already";
+
+    ASSERT_TRUE(ChooseFirstPrinterInTheMenu(TrayIconWindows().back()));
+    EXPECT_TRUE(WaitFor([] { return DefaultName() == "Gamma"; }, 5000)) << DefaultName();
+    EXPECT_TRUE(NoNoticeWithin(3500)) << "a choice in the menu";
+
+    Move(q.Window(), "");
+    EXPECT_TRUE(WaitFor([] { return DefaultName() == "Alpha"; }, 10000)) << DefaultName();
+    ASSERT_TRUE(WaitFor([] { return !VisibleNotices().empty(); }, 8000)) << "no notice";
+    std::vector<HWND> notices = VisibleNotices();
+    EXPECT_EQ(notices.size(), 1u);
+    EXPECT_EQ(NoticeText(notices[0]), "Default printer: Alpha\nLocation: No network");
+    EXPECT_EQ(q.Exit(), 0u);
+
+    StoreNotifySetting(0);
+    QuorvelProcess quiet;
+    ASSERT_TRUE(quiet.Start());
+    ASSERT_TRUE(WaitFor([] { return !TrayIconWindows().empty(); }, 10000));
+    Move(quiet.Window(), "192.168.5.17/24");
+    EXPECT_TRUE(WaitFor([] { return DefaultName() == "Gamma"; }, 10000)) << DefaultName();
+    EXPECT_TRUE(NoNoticeWithin(3500)) << "the setting is off";
+    EXPECT_EQ(quiet.Exit(), 0u);
+}
+
 }  // namespace
