@@ -1,20 +1,9 @@
 /* Entry point: registers the window class, creates the hidden main window and
    runs the message loop until the program is told to exit. */
 #include "../core/state.h"
+#include "../core/syslib.h"
 #include <commctrl.h>
 #include "mainwnd.h"
-
-/* GetProcAddress returns a generic pointer; a detour through a plain function
-   type keeps the cast to the real signature well-defined for every compiler. */
-typedef void (*GENERICPROC)(void);
-
-/* A kernel32 entry point that older systems lack: NULL there. */
-static GENERICPROC FindKernelFunction(const char *pszName)
-{
-    HMODULE hKernel = GetModuleHandleA("kernel32.dll");
-
-    return hKernel != NULL ? (GENERICPROC)GetProcAddress(hKernel, pszName) : NULL;
-}
 
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
@@ -27,32 +16,65 @@ typedef BOOL (WINAPI *SETDEFAULTDLLDIRECTORIESPROC)(DWORD);
    Windows 8 (and Windows 7 with its update); older systems lack it. */
 static void RestrictLibrarySearch(void)
 {
-    SETDEFAULTDLLDIRECTORIESPROC pfnSetDefault =
-        (SETDEFAULTDLLDIRECTORIESPROC)FindKernelFunction("SetDefaultDllDirectories");
+    SETDEFAULTDLLDIRECTORIESPROC pfnSetDefault = (SETDEFAULTDLLDIRECTORIESPROC)FindLoadedFunction(
+        "kernel32.dll", "SetDefaultDllDirectories");
 
     if (pfnSetDefault != NULL)
         pfnSetDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
-#ifndef RESTART_NO_CRASH
-#define RESTART_NO_CRASH    1
-#define RESTART_NO_HANG     2
-#define RESTART_NO_REBOOT   8
-#endif
-/* Takes a wide command line: the function exists in no 8-bit form. */
-typedef HRESULT (WINAPI *REGISTERAPPLICATIONRESTARTPROC)(const WCHAR *, DWORD);
+/* One copy per sign-in session: without a backslash the name lies in the
+   session's own namespace from Windows 2000 on, and Windows 95 and NT 4
+   take it as it is. The handle is never closed: the process's end releases
+   the name. */
+#define ONE_COPY_MUTEX_NAME "Quorvel.OneCopyPerSession"
+static HANDLE hOneCopy;
 
-/* An update that Windows Installer makes while the user is signed in closes
-   the program (Restart Manager); registered, it is started again afterwards.
-   Only then: after a crash, a hang or a reboot the sign-in start (or the
-   user) brings it back, and a second copy must not appear. Vista and later. */
-static void RegisterRestartAfterUpdate(void)
+typedef BOOL (WINAPI *ALLOWSETFOREGROUNDWINDOWPROC)(DWORD);
+
+/* Whether the command line carries the switch of the starts that no person
+   asked for (sign-in, a restart after an update): such a start, finding a
+   copy already running, ends without a word. */
+static int IsQuietStart(const char *pszCmdLine)
 {
-    REGISTERAPPLICATIONRESTARTPROC pfnRegister =
-        (REGISTERAPPLICATIONRESTARTPROC)FindKernelFunction("RegisterApplicationRestart");
+    char szWord[16];
+    int i = 0;
 
-    if (pfnRegister != NULL)
-        pfnRegister(NULL, RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);
+    while (*pszCmdLine == ' ' || *pszCmdLine == '\t')
+        pszCmdLine++;
+    while (pszCmdLine[i] != '\0' && pszCmdLine[i] != ' ' && pszCmdLine[i] != '\t' &&
+           i < (int)sizeof(szWord) - 1) {
+        szWord[i] = pszCmdLine[i];
+        i++;
+    }
+    szWord[i] = '\0';
+    return lstrcmpiA(szWord, QUIET_START_SWITCH) == 0;
+}
+
+/* A person started Quorvel again, most often because its icon was out of
+   sight: the running copy opens its configuration (or brings it forward),
+   and may take the foreground from this process. Windows 98 and 2000 on
+   hand the foreground on only when asked to. */
+static void ShowRunningCopy(void)
+{
+    ALLOWSETFOREGROUNDWINDOWPROC pfnAllow = (ALLOWSETFOREGROUNDWINDOWPROC)FindLoadedFunction(
+        "user32.dll", "AllowSetForegroundWindow");
+    HWND hRunning = NULL;
+    DWORD dwProcessId = 0;
+    int iTry;
+
+    /* A copy started a moment ago may not have its window yet. */
+    for (iTry = 0; iTry < 50; iTry++) {
+        hRunning = FindWindowA(MAIN_WINDOW_CLASS, NULL);
+        if (hRunning != NULL)
+            break;
+        Sleep(100);
+    }
+    if (hRunning == NULL)
+        return;
+    if (pfnAllow != NULL && GetWindowThreadProcessId(hRunning, &dwProcessId) != 0)
+        pfnAllow(dwProcessId);
+    PostMessageA(hRunning, WM_COMMAND, IDM_CONFIG, 0);
 }
 
 /* The library stays loaded for the life of the process: its printer command
@@ -61,10 +83,8 @@ static HMODULE hShellLibrary;
 
 static void LookUpPrinterCommand(void)
 {
-    hShellLibrary = LoadLibraryA("Shell32.DLL");
-    if (hShellLibrary == NULL)
-        return;
-    pfnInvokePrinterCommand = (INVOKEPRINTERCOMMANDPROC)(GENERICPROC)GetProcAddress(
+    hShellLibrary = LoadSystemLibrary("shell32.dll");
+    pfnInvokePrinterCommand = (INVOKEPRINTERCOMMANDPROC)FindLibraryFunction(
         hShellLibrary, "SHInvokePrinterCommandA");
     if (pfnInvokePrinterCommand != NULL)
         bShellPrinterCommand = 1;
@@ -77,10 +97,19 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR pszCmdLin
     BOOL bGot;
 
     (void)hPrevInstance;
-    (void)pszCmdLine;
     (void)nCmdShow;
 
     RestrictLibrarySearch();
+
+    /* Two copies would each hold their own list, and OK in one would
+       overwrite what the user saved in the other. */
+    hOneCopy = CreateMutexA(NULL, FALSE, ONE_COPY_MUTEX_NAME);
+    if (hOneCopy != NULL && GetLastError() == ERROR_ALREADY_EXISTS) {
+        if (!IsQuietStart(pszCmdLine != NULL ? pszCmdLine : ""))
+            ShowRunningCopy();
+        return 0;
+    }
+
     InitCommonControls();
 
     if (!RegisterMainWindowClass(hInstance)) {
@@ -95,7 +124,6 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR pszCmdLin
     UpdateWindow(hMainWnd);
 
     LookUpPrinterCommand();
-    RegisterRestartAfterUpdate();
 
     msg.wParam = 0;
     while ((bGot = GetMessageA(&msg, NULL, 0, 0)) != 0) {

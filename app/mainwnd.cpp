@@ -1,6 +1,7 @@
 /* The hidden main window. Every event reaches the program here, on the main
    thread, and each message is handed to one operation in a fixed order. */
 #include "../core/state.h"
+#include "../core/syslib.h"
 #include "mainwnd.h"
 #include "../tray/tray.h"
 #include "traymenu.h"
@@ -24,6 +25,9 @@ static int bTrayWaiting;
 static DWORD dwTrayWaitStart;
 /* Set once the session ends: nobody is left to read a message box. */
 static int bSessionEnding;
+/* Set once the program has given up on the notification area: no icon may
+   come after the user was told that the program ends. */
+static int bTrayGivenUp;
 
 static void StopWaitingForTray(HWND hwnd)
 {
@@ -31,11 +35,15 @@ static void StopWaitingForTray(HWND hwnd)
     bTrayWaiting = 0;
 }
 
+/* Ends like every other ending, through the window's destruction, so that
+   WM_DESTROY releases what the program holds. Posted, since this may run
+   while the window is still being created. */
 static void GiveUpTrayIcon(HWND hwnd)
 {
+    bTrayGivenUp = 1;
     MessageBoxA(hwnd, "Error creating taskbar icon.\nExiting Application.", "ERROR",
                 MB_ICONERROR);
-    PostMessageA(hwnd, WM_QUIT, 0, 0);
+    PostMessageA(hwnd, WM_CLOSE, 0, 0);
 }
 
 /* The icon could not be added: try again every few seconds and whenever the
@@ -83,6 +91,7 @@ static LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA *pcs)
 
     bTrayWaiting = 0;
     bSessionEnding = 0;
+    bTrayGivenUp = 0;
     if (!AddTrayIcon(hwnd, hAppInstance))
         WaitForTray(hwnd);
     RefreshTrayTip(hwnd);
@@ -111,13 +120,65 @@ static void ApplySavedSettings(HWND hwnd)
 
 static void OnDestroy(HWND hwnd)
 {
+    /* Given up, the program never had an icon to remove. */
     if (bTrayWaiting)
         StopWaitingForTray(hwnd);
-    else if (!RemoveTrayIcon(hwnd) && !bSessionEnding)
+    else if (!bTrayGivenUp && !RemoveTrayIcon(hwnd) && !bSessionEnding)
         MessageBoxA(NULL, "Could not remove icon", "Error", MB_ICONWARNING);
     /* Also releases the watch socket. */
     WSACleanup();
     PostQuitMessage(0);
+}
+
+#ifndef ENDSESSION_CLOSEAPP
+#define ENDSESSION_CLOSEAPP 0x00000001
+#endif
+#ifndef RESTART_NO_CRASH
+#define RESTART_NO_CRASH    1
+#define RESTART_NO_HANG     2
+#define RESTART_NO_REBOOT   8
+#endif
+/* Take a wide command line: the functions exist in no 8-bit form. */
+typedef HRESULT (WINAPI *REGISTERAPPLICATIONRESTARTPROC)(const WCHAR *, DWORD);
+typedef HRESULT (WINAPI *UNREGISTERAPPLICATIONRESTARTPROC)(void);
+
+/* Set while the program is registered to be started again. */
+static int bRestartRegistered;
+
+/* Windows Installer's Restart Manager asks the program to close so that an
+   update can replace its file: registered now, it is started again
+   afterwards. Only then: a registration made at start would also bring a
+   copy back after an ordinary restart, beside the sign-in start. Vista and
+   later. */
+static BOOL OnQueryEndSession(LPARAM lParam)
+{
+    REGISTERAPPLICATIONRESTARTPROC pfnRegister;
+
+    if ((lParam & ENDSESSION_CLOSEAPP) == 0)
+        return TRUE;
+    pfnRegister = (REGISTERAPPLICATIONRESTARTPROC)FindLoadedFunction("kernel32.dll",
+                                                                     "RegisterApplicationRestart");
+    if (pfnRegister != NULL &&
+        SUCCEEDED(pfnRegister(QUIET_START_SWITCH_W,
+                              RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT)))
+        bRestartRegistered = 1;
+    /* Nothing to save: the settings are stored when they are confirmed. */
+    return TRUE;
+}
+
+/* The end was called off: the program runs on and nothing is to bring it
+   back later. */
+static void WithdrawRestart(void)
+{
+    UNREGISTERAPPLICATIONRESTARTPROC pfnUnregister;
+
+    if (!bRestartRegistered)
+        return;
+    pfnUnregister = (UNREGISTERAPPLICATIONRESTARTPROC)FindLoadedFunction(
+        "kernel32.dll", "UnregisterApplicationRestart");
+    if (pfnUnregister != NULL)
+        pfnUnregister();
+    bRestartRegistered = 0;
 }
 
 /* Windows ends the session, or Windows Installer's Restart Manager closes
@@ -125,8 +186,10 @@ static void OnDestroy(HWND hwnd)
    the program ends cleanly, so no stale icon stays behind. */
 static void OnEndSession(HWND hwnd, BOOL bEnding)
 {
-    if (!bEnding)
+    if (!bEnding) {
+        WithdrawRestart();
         return;
+    }
     bSessionEnding = 1;
     DestroyWindow(hwnd);
 }
@@ -145,6 +208,8 @@ static void OnTimer(HWND hwnd, WPARAM wTimerId)
 
 static void OnTaskbarCreated(HWND hwnd)
 {
+    if (bTrayGivenUp)
+        return;
     if (bTrayWaiting)
         RetryTrayIcon(hwnd);
     else
@@ -207,8 +272,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         OnTimer(hwnd, wParam);
         break;
     case WM_QUERYENDSESSION:
-        /* Nothing to save: the settings are stored when they are confirmed. */
-        return TRUE;
+        return OnQueryEndSession(lParam);
     case WM_ENDSESSION:
         OnEndSession(hwnd, (BOOL)wParam);
         return 0;

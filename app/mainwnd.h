@@ -5,6 +5,10 @@
 #include <windows.h>
 
 #define MAIN_WINDOW_CLASS "Quorvel"
+/* The switch of the starts that no person asked for: the sign-in start and
+   the restart after an update. */
+#define QUIET_START_SWITCH "/signin"
+#define QUIET_START_SWITCH_W L"/signin"
 
 LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 void RefreshTrayTip(HWND hwnd);

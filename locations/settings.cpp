@@ -138,17 +138,96 @@ static BOOL DeleteKeyTree(HKEY hParent, const char *pszName)
    listed and deleted below it. */
 #define SETTINGS_WRITE_RIGHTS (KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_ENUMERATE_SUB_KEYS)
 
+/* Whether a subkey's name is that of a location of a list of iCount: "0" to
+   iCount - 1 in decimal, without leading zeros. */
+static BOOL IsLocationKeyName(const char *pszName, int iCount)
+{
+    int iValue = 0, i;
+
+    for (i = 0; pszName[i] != '\0'; i++) {
+        if (pszName[i] < '0' || pszName[i] > '9' || i >= 2 || (i > 0 && pszName[0] == '0'))
+            return FALSE;
+        iValue = iValue * 10 + (pszName[i] - '0');
+    }
+    return i > 0 && iValue < iCount;
+}
+
+/* Empties a key of the values and keys a hand edit may have left in it;
+   what cannot be deleted is stepped over. */
+static void EmptyKey(HKEY hKey)
+{
+    char szName[16384];
+    DWORD cchName, iIndex = 0;
+
+    while (RegEnumKeyA(hKey, iIndex, szName, sizeof(szName)) == ERROR_SUCCESS) {
+        if (!DeleteKeyTree(hKey, szName))
+            iIndex++;
+    }
+    iIndex = 0;
+    for (;;) {
+        cchName = sizeof(szName);
+        if (RegEnumValueA(hKey, iIndex, szName, &cchName, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            break;
+        if (RegDeleteValueA(hKey, szName) != ERROR_SUCCESS)
+            iIndex++;
+    }
+}
+
+/* Writes location i into its subkey, over what it held, so that it holds
+   this location alone. *pbCreated tells whether the subkey was made by this
+   call. */
+static BOOL WriteLocation(const LocationRecord *pLocation, int i, BOOL *pbCreated)
+{
+    char szPath[128];
+    HKEY hLocation;
+    DWORD dwDisposition = 0;
+    BOOL bWritten = TRUE;
+
+    *pbCreated = FALSE;
+    FormatLocationKey(szPath, sizeof(szPath), i);
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, szPath, 0, (LPSTR) "", REG_OPTION_NON_VOLATILE,
+                        KEY_SET_VALUE | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, NULL, &hLocation,
+                        &dwDisposition) != ERROR_SUCCESS)
+        return FALSE;
+    *pbCreated = dwDisposition == REG_CREATED_NEW_KEY;
+    if (!*pbCreated)
+        EmptyKey(hLocation);
+    bWritten &= WriteText(hLocation, "szLocationName", pLocation->szLocationName);
+    bWritten &= WriteText(hLocation, "szPrinterName", pLocation->szPrinterName);
+    bWritten &= WriteText(hLocation, "szIPStart", pLocation->szIPStart);
+    bWritten &= WriteText(hLocation, "szIPFinish", pLocation->szIPFinish);
+    RegCloseKey(hLocation);
+    return bWritten;
+}
+
+/* Deletes the subkeys among the first iCount locations that this save made. */
+static void TakeBackLocations(HKEY hKey, const BOOL *pbCreated, int iCount)
+{
+    char szName[16];
+    int i;
+
+    for (i = 0; i < iCount; i++) {
+        if (pbCreated[i] && SUCCEEDED(StringCchPrintfA(szName, sizeof(szName), "%i", i)))
+            DeleteKeyTree(hKey, szName);
+    }
+}
+
+/* The stored count must always equal the subkeys, or the next load would
+   disregard the whole list. So the list goes first, over the old one; only
+   once every location is written do the subkeys past it go and the count
+   follow. A list that cannot be written in full takes back the subkeys it
+   made and leaves the count as it was, and the next start still loads a
+   list. */
 BOOL WriteSettings(const AutoSettingsRecord *pSettings)
 {
     HKEY hKey;
     DWORD dwDisposition, iIndex = 0;
     char szName[KEY_NAME_SIZE];
+    BOOL bCreated[MAX_LOCATIONS];
     int i, iCount;
     BOOL bWritten = TRUE;
     LONG lResult;
 
-    /* The stored count always equals the subkeys written, or the next load
-       would disregard the whole list. */
     iCount = CapLocationCount(pSettings->iAutoPrinterCount);
     if (iCount < 0)
         iCount = 0;
@@ -158,40 +237,33 @@ BOOL WriteSettings(const AutoSettingsRecord *pSettings)
         return FALSE;
     bWritten &= WriteNumber(hKey, "bIfNoMatch", pSettings->bIfNoMatch);
     bWritten &= WriteNumber(hKey, "bSetByIP", pSettings->bSetByIP);
-    bWritten &= WriteNumber(hKey, "iAutoPrinterCount", iCount);
     bWritten &= WriteNumber(hKey, "iIconAction", pSettings->iIconAction);
     bWritten &= WriteNumber(hKey, "bNotifyOnSwitch", pSettings->bNotifyOnSwitch != 0);
     bWritten &= WriteText(hKey, "szNoMatchPrinter", pSettings->szNoMatchPrinter);
 
-    /* Every subkey goes, whatever its name, so a shorter list leaves nothing
-       stale behind; one that cannot be deleted is stepped over. */
+    for (i = 0; i < iCount; i++) {
+        if (!WriteLocation(&pSettings->locations[i], i, &bCreated[i])) {
+            TakeBackLocations(hKey, bCreated, i + 1);
+            RegCloseKey(hKey);
+            return FALSE;
+        }
+    }
+
+    /* Every other subkey goes, whatever its name, so a shorter list leaves
+       nothing stale behind; one that cannot be deleted is stepped over. */
     while ((lResult = RegEnumKeyA(hKey, iIndex, szName, sizeof(szName))) == ERROR_SUCCESS) {
-        if (!DeleteKeyTree(hKey, szName)) {
+        if (IsLocationKeyName(szName, iCount)) {
+            iIndex++;
+        } else if (!DeleteKeyTree(hKey, szName)) {
             bWritten = FALSE;
             iIndex++;
         }
     }
     if (lResult != ERROR_NO_MORE_ITEMS)
         bWritten = FALSE;
+
+    bWritten &= WriteNumber(hKey, "iAutoPrinterCount", iCount);
     RegCloseKey(hKey);
-
-    for (i = 0; i < iCount; i++) {
-        char szPath[128];
-        HKEY hLocation;
-        const LocationRecord *pLocation = &pSettings->locations[i];
-
-        FormatLocationKey(szPath, sizeof(szPath), i);
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, szPath, 0, (LPSTR) "", REG_OPTION_NON_VOLATILE,
-                            KEY_SET_VALUE, NULL, &hLocation, &dwDisposition) != ERROR_SUCCESS) {
-            bWritten = FALSE;
-            continue;
-        }
-        bWritten &= WriteText(hLocation, "szLocationName", pLocation->szLocationName);
-        bWritten &= WriteText(hLocation, "szPrinterName", pLocation->szPrinterName);
-        bWritten &= WriteText(hLocation, "szIPStart", pLocation->szIPStart);
-        bWritten &= WriteText(hLocation, "szIPFinish", pLocation->szIPFinish);
-        RegCloseKey(hLocation);
-    }
     return bWritten;
 }
 

@@ -37,6 +37,10 @@ Target ${TARGET}
 !define SETTINGS_KEY "Software\Brennick\Quorvel\Settings"
 ; Quorvel's hidden window and its Exit command.
 !define QUORVEL_CLASS "Quorvel"
+; The switch of a start that no person asked for: finding Quorvel already
+; running, such a start ends without a word (a person's start opens the
+; running copy's configuration instead).
+!define QUIET_START "/signin"
 !define IDM_EXIT 1011
 
 Name "${PRODUCT}"
@@ -380,10 +384,12 @@ Section "Quorvel"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT} readme.lnk" "$INSTDIR\readme.txt"
 
   ; Where the per-machine package starts Quorvel for everyone, a Run value
-  ; of the user's own (an earlier setup's) would start a second copy.
+  ; of the user's own (an earlier setup's) would start a second copy. An
+  ; update writes the value anew, so one from an earlier setup gets the
+  ; switch too.
   ${If} $StartAtSignIn == ${BST_CHECKED}
   ${AndIf} $ForEveryone != 1
-    WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\Quorvel.exe"'
+    WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\Quorvel.exe" ${QUIET_START}'
   ${Else}
     DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
   ${EndIf}
@@ -422,7 +428,7 @@ Section "Quorvel"
   ; page offers to start it.
   ${If} ${Silent}
   ${AndIf} $EndedRunning == 1
-    Exec '"$INSTDIR\Quorvel.exe"'
+    Exec '"$INSTDIR\Quorvel.exe" ${QUIET_START}'
   ${EndIf}
 SectionEnd
 

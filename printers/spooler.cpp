@@ -1,10 +1,8 @@
 /* The print spooler, loaded by its full path in the system folder. The
    program imports nothing from it, so the loader never searches the
    program's own folder for it. */
-#include "../core/textsafe.h"
+#include "../core/syslib.h"
 #include "spooler.h"
-
-typedef void (*GENERICPROC)(void);
 
 SpoolerEntryPoints Spooler;
 
@@ -13,23 +11,14 @@ static HMODULE hSpoolerLibrary;
 
 static GENERICPROC FindEntryPoint(const char *pszName)
 {
-    return (GENERICPROC)GetProcAddress(hSpoolerLibrary, pszName);
+    return FindLibraryFunction(hSpoolerLibrary, pszName);
 }
 
 void LoadSpooler(void)
 {
-    char szSystem[MAX_PATH];
-    char szPath[MAX_PATH + 16];
-    UINT cch;
-
     if (hSpoolerLibrary != NULL)
         return;
-    cch = GetSystemDirectoryA(szSystem, MAX_PATH);
-    if (cch == 0 || cch >= MAX_PATH)
-        return;
-    if (FAILED(StringCchPrintfA(szPath, sizeof(szPath), "%s\\winspool.drv", szSystem)))
-        return;
-    hSpoolerLibrary = LoadLibraryA(szPath);
+    hSpoolerLibrary = LoadSystemLibrary("winspool.drv");
     if (hSpoolerLibrary == NULL)
         return;
     /* A detour through a plain function type keeps each cast well-defined. */

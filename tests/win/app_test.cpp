@@ -80,16 +80,68 @@ TEST(Program, PutsItsIconBackWhenTheTaskbarIsCreatedAnew)
     EXPECT_EQ(q.Exit(), 0u);
 }
 
-TEST(Program, TwoStartsRunTwoIndependentCopies)
+struct WindowSearch {
+    DWORD pid;
+    const char *title;
+    int count;
+};
+
+BOOL CALLBACK CountWindowOfProcess(HWND hwnd, LPARAM lParam)
 {
+    WindowSearch *s = reinterpret_cast<WindowSearch *>(lParam);
+    DWORD pid = 0;
+    char text[128] = "";
+    GetWindowThreadProcessId(hwnd, &pid);
+    GetWindowTextA(hwnd, text, sizeof(text));
+    if (pid == s->pid && IsWindowVisible(hwnd) && lstrcmpA(text, s->title) == 0)
+        s->count++;
+    return TRUE;
+}
+
+// Visible top-level windows of a process with exactly this caption.
+int WindowsOfProcess(DWORD processId, const char *title)
+{
+    WindowSearch search = {processId, title, 0};
+    EnumWindows(CountWindowOfProcess, (LPARAM)&search);
+    return search.count;
+}
+
+// One copy per sign-in session: a second start ends at once with 0 and
+// leaves the running copy alone. Started at sign-in it says nothing;
+// started by a person it has the running copy open its configuration, or
+// bring forward the one already open. Once the copy has ended, a new start
+// runs again.
+TEST(Program, ASecondStartLeavesTheRunningCopyAndAPersonsStartOpensItsConfiguration)
+{
+    const char kConfigTitle[] = "Quorvel - Configuration";
+    const std::string exe = std::string("\"") + QuorvelExePath() + "\"";
     size_t iconsBefore = TrayIconWindows().size();
-    QuorvelProcess first, second;
+    QuorvelProcess first;
     ASSERT_TRUE(first.Start());
-    ASSERT_TRUE(second.Start());
-    EXPECT_NE(first.Window(), second.Window());
-    EXPECT_TRUE(WaitFor([&] { return TrayIconWindows().size() == iconsBefore + 2; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return TrayIconWindows().size() == iconsBefore + 1; }, 10000));
+
+    EXPECT_EQ(RunToExit(exe + " /signin", 20000), 0u);
+    Sleep(500);
+    EXPECT_EQ(WindowsOfProcess(first.ProcessId(), kConfigTitle), 0) << "a sign-in start spoke up";
+
+    for (int start = 0; start < 2; start++) {
+        EXPECT_EQ(RunToExit(exe, 20000), 0u) << "start " << start;
+        EXPECT_TRUE(WaitFor([&] { return WindowsOfProcess(first.ProcessId(), kConfigTitle) == 1; }, 10000))
+            << "start " << start;
+    }
+    Sleep(500);
+    EXPECT_EQ(WindowsOfProcess(first.ProcessId(), kConfigTitle), 1) << "a second dialog opened";
+    EXPECT_EQ(TrayIconWindows().size(), iconsBefore + 1);
+    EXPECT_EQ(FindWindowA("Quorvel", NULL), first.Window()) << "a second copy runs";
+    EXPECT_TRUE(Answers(first.Window()));
+
+    HWND hDlg = FindDialogOfProcess(first.ProcessId(), kConfigTitle);
+    PostMessageA(hDlg, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(hDlg); }, 10000));
     EXPECT_EQ(first.Exit(), 0u);
-    EXPECT_EQ(second.Exit(), 0u);
+    QuorvelProcess again;
+    EXPECT_TRUE(again.Start()) << "the ended copy still holds the session";
+    EXPECT_EQ(again.Exit(), 0u);
     EXPECT_TRUE(WaitFor([&] { return TrayIconWindows().size() == iconsBefore; }, 10000));
 }
 

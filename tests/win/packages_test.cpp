@@ -399,7 +399,7 @@ TEST_F(Setup, SilentInstallOnWindows10RunsQuorvelAndUninstallsCleanly)
     std::string menu = ShellFolder(CSIDL_PROGRAMS) + "\\Quorvel\\";
     EXPECT_EQ(ShortcutTarget(menu + "Quorvel.lnk"), Exe());
     EXPECT_EQ(ShortcutTarget(menu + "Quorvel readme.lnk"), installDir_ + "\\readme.txt");
-    EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kRunKey, "Quorvel"), "\"" + Exe() + "\"");
+    EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kRunKey, "Quorvel"), "\"" + Exe() + "\" /signin");
 
     EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kUninstallKey, "DisplayName"), "Quorvel");
     EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kUninstallKey, "DisplayVersion"), QUORVEL_VERSION);
@@ -439,7 +439,7 @@ TEST_F(Setup, OnWindows7TheKeepDefaultOptionIsNotAppliedAndDChoosesTheFolder)
     EXPECT_TRUE(FileExists(Exe()));
     EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kWindowsKey, kLegacyMode), 0);
     EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kSetupKey, kLegacyMode), "<absent>");
-    EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kRunKey, "Quorvel"), "\"" + Exe() + "\"");
+    EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kRunKey, "Quorvel"), "\"" + Exe() + "\" /signin");
     ASSERT_TRUE(Uninstall());
     EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kWindowsKey, kLegacyMode), 0);
 }
@@ -546,7 +546,7 @@ TEST_F(Setup, AnUpdateKeepsTheUsersChoicesAndTheSwitchesSetThem)
     ScopedWineVersion win10Old(FileName(old.setup), "win10"), win10(SetupFileName(), "win10");
     WriteDword(HKEY_CURRENT_USER, kWindowsKey, kLegacyMode, 0);
     MarkUserSettings();
-    const std::string started = "\"" + Exe() + "\"";
+    const std::string started = "\"" + Exe() + "\" /signin";
 
     ASSERT_EQ(RunToExit("\"" + old.setup + "\" /S", 120000), 0u);
     ASSERT_EQ(AppsVersions(), std::vector<std::string>{"1.9"});
@@ -568,6 +568,10 @@ TEST_F(Setup, AnUpdateKeepsTheUsersChoicesAndTheSwitchesSetThem)
     ASSERT_EQ(InstallSilently(" /STARTATSIGNIN=1 /KEEPDEFAULT=1"), 0u);
     EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kRunKey, "Quorvel"), started);
     EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kWindowsKey, kLegacyMode), 1);
+    // A start as setups before the switch wrote it gets the switch.
+    WriteText(HKEY_CURRENT_USER, kRunKey, "Quorvel", "\"" + Exe() + "\"");
+    ASSERT_EQ(InstallSilently(), 0u);
+    EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kRunKey, "Quorvel"), started);
     ASSERT_EQ(InstallSilently(" /STARTATSIGNIN=0 /KEEPDEFAULT=0"), 0u);
     EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kRunKey, "Quorvel"), "<absent>");
     EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kWindowsKey, kLegacyMode), 0) << "not put back";
@@ -590,19 +594,18 @@ TEST_F(Setup, UnderTheMachinePackageSetupAddsNoSecondStartAndLeavesItsCopyRunnin
     Started machine;
     ASSERT_TRUE(StartInstalledQuorvel(machineExe, &machine));
     ASSERT_EQ(InstallSilently(), 0u);
-    EXPECT_EQ(SignInStarts(), std::vector<std::string>{"HKLM Quorvel=\"" + machineExe + "\""});
+    EXPECT_EQ(SignInStarts(), std::vector<std::string>{"HKLM Quorvel=\"" + machineExe + "\" /signin"});
     EXPECT_EQ(WaitProcessExit(machine.pi.hProcess, 0), (DWORD)STILL_ACTIVE)
         << "setup ended the machine package's copy";
 
-    Started own;
-    ASSERT_TRUE(StartInstalledQuorvel(Exe(), &own));
+    // Its own copy, started at sign-in by the user's old Run value, ends at
+    // once beside the machine package's.
+    EXPECT_EQ(RunToExit("\"" + Exe() + "\" /signin", 20000), 0u);
     ASSERT_TRUE(Uninstall());
-    EXPECT_EQ(WaitProcessExit(own.pi.hProcess, 5000), 0u) << "its own copy was not ended";
     EXPECT_EQ(WaitProcessExit(machine.pi.hProcess, 0), (DWORD)STILL_ACTIVE)
         << "the uninstaller ended the machine package's copy";
     PostMessageA(machine.hwnd, WM_COMMAND, 1011, 0);
     EXPECT_EQ(WaitProcessExit(machine.pi.hProcess, 5000), 0u);
-    CloseStarted(&own);
     CloseStarted(&machine);
 }
 
@@ -644,7 +647,7 @@ TEST_F(Msi, SilentInstallForEveryUserAndRemovalLeaveUserSettingsAlone)
     std::string exe = Folder() + "\\Quorvel.exe";
     EXPECT_TRUE(FileExists(exe)) << exe;
     EXPECT_TRUE(FileExists(Folder() + "\\readme.txt"));
-    EXPECT_EQ(RunValue(), "\"" + exe + "\"");
+    EXPECT_EQ(RunValue(), "\"" + exe + "\" /signin");
     EXPECT_TRUE(HasShortcut());
 
     ASSERT_EQ(Msiexec("/x \"" + MsiPath() + "\" /qn"), 0u);

@@ -413,20 +413,36 @@ TEST_F(SettingsStore, AReadOnlyKeyLoadsAndASaveRefusedInAnyPartSaysSo)
     EXPECT_FALSE(SaveSettings());
     EXPECT_EQ(DumpRegistryTree(HKEY_CURRENT_USER, kKey), locked);
 
-    // A key that takes no lasting subkeys: the values are written, the list
-    // cannot be, and the save says so.
+    // A key that takes no lasting subkeys, holding a list of two in subkeys
+    // that do not last either: a save of three writes over the two, cannot
+    // add the third, and says so. The count still matches the subkeys, so
+    // the next start loads a list rather than none.
     SetPermissions(kKey, kFullAccess);
     DeleteRegistryTree(HKEY_CURRENT_USER, kKey);
-    HKEY h;
+    HKEY h, hSub;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL,
                               &h, NULL), ERROR_SUCCESS);
+    for (const char *sub : {"0", "1"}) {
+        ASSERT_EQ(RegCreateKeyExA(h, sub, 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL, &hSub, NULL),
+                  ERROR_SUCCESS);
+        RegCloseKey(hSub);
+    }
     RegCloseKey(h);
+    SetNumber("", "iAutoPrinterCount", 2);
+    AutoSettings.iAutoPrinterCount = 3;
+    Fill(&AutoSettings.locations[2], "Lab", "Gamma", "10.0.2.1", "10.0.2.9");
     EXPECT_FALSE(SaveSettings());
-    EXPECT_EQ(ReadValue("", "iAutoPrinterCount").data, Dword(1));
-    EXPECT_TRUE(SubKeys().empty());
+    EXPECT_EQ(SubKeys(), (std::vector<std::string>{"0", "1"}));
+    EXPECT_EQ(ReadValue("", "iAutoPrinterCount").data, Dword(2));
+    ZeroMemory(&AutoSettings, sizeof(AutoSettings));
+    LoadSettings();
+    EXPECT_EQ(AutoSettings.iAutoPrinterCount, 2) << "the next start lost the list";
+    EXPECT_STREQ(AutoSettings.locations[1].szLocationName, "Home");
     DeleteRegistryTree(HKEY_CURRENT_USER, kKey);
+    AutoSettings.iAutoPrinterCount = 1;
     EXPECT_TRUE(SaveSettings());
     EXPECT_EQ(SubKeys(), std::vector<std::string>{"0"});
+    EXPECT_EQ(ReadValue("", "iAutoPrinterCount").data, Dword(1));
 }
 
 // An administrator's read-only locations under the real program: they apply
