@@ -31,6 +31,8 @@
 #define IDC_AUTORANGE           1023
 #define IDC_CURRENTIP           1024
 #define IDC_NONETWORK           1025
+#define IDC_GATEWAYCHECK        1030
+#define IDC_GATEWAYTEXT         1031
 
 #ifndef IDC_STATIC
 #define IDC_STATIC              (-1)
