@@ -43,7 +43,7 @@ static int FindLocation(int bFinal, uint32_t *puGateway)
 {
     const struct hostent *pHost;
     BoundRange aRanges[MAX_LOCATIONS];
-    int i, iCount, h, bAnyBound = 0, bTables = 0;
+    int i, iCount, h, bAnyBound = 0, bTables = 0, bTablesRead = 0;
 
     *puGateway = 0;
     iCount = CapLocationCount(AutoSettings.iAutoPrinterCount);
@@ -56,8 +56,6 @@ static int FindLocation(int bFinal, uint32_t *puGateway)
         aRanges[i].bBound = ParseGatewayText(pLocation->szGatewayMAC, aRanges[i].abRouter);
         bAnyBound |= aRanges[i].bBound;
     }
-    if (bAnyBound)
-        bTables = LoadRouterTables();
 
     pHost = ResolveHostAddresses();
     /* The same search the logic tests check: host addresses in the
@@ -70,12 +68,18 @@ static int FindLocation(int bFinal, uint32_t *puGateway)
         for (; cHost < HOST_ADDRESS_BATCH && pHost->h_addr_list[h] != NULL; h++) {
             HostRouter *pEntry = &aHosts[cHost++];
             u_long ulNet;
-            uint32_t uGateway;
             CopyMemory(&ulNet, pHost->h_addr_list[h], sizeof(ulNet));
             pEntry->uAddress = (uint32_t)ntohl(ulNet);
             pEntry->iRouter = ROUTER_UNAVAILABLE;
-            if (bTables)
-                pEntry->iRouter = FindRouter(pEntry->uAddress, pEntry->abRouter, &uGateway);
+        }
+        /* The tables are read only when a bound range holds an address. */
+        if (bAnyBound && !bTablesRead && IsRouterNeeded(aHosts, cHost, aRanges, iCount)) {
+            bTables = LoadRouterTables();
+            bTablesRead = 1;
+        }
+        for (i = 0; bTables && i < cHost; i++) {
+            uint32_t uGateway;
+            aHosts[i].iRouter = FindRouter(aHosts[i].uAddress, aHosts[i].abRouter, &uGateway);
         }
         iMatch = FindBoundMatch(aHosts, cHost, aRanges, iCount, bFinal, &iFound);
         if (iMatch == MATCH_WAIT) {

@@ -66,14 +66,24 @@ int IsRouterCheckAvailable(void)
     return LoadHelperLibrary();
 }
 
-/* One table in a heap block the caller frees, or NULL. The table may grow
-   between asking its size and reading it: then it is asked again. */
-static void *ReadTable(GETTABLEPROC pfnGet)
+/* Room for each table of an ordinary host, so that one call reads it: every
+   call asks the network stack anew, and a change of address waits on them. */
+static DWORD adwTableBuffer[16384];
+
+/* One table, in the shared buffer or in a heap block (*ppBlock, for the
+   caller to free); NULL when it cannot be read. The table may grow between
+   asking its size and reading it: then it is asked again. */
+static void *ReadTable(GETTABLEPROC pfnGet, void **ppBlock)
 {
-    ULONG cb = 0;
+    ULONG cb = sizeof(adwTableBuffer);
+    DWORD dwFirst;
     int iTry;
 
-    if (pfnGet(NULL, &cb, FALSE) != ERROR_INSUFFICIENT_BUFFER || cb == 0)
+    *ppBlock = NULL;
+    dwFirst = pfnGet(adwTableBuffer, &cb, FALSE);
+    if (dwFirst == NO_ERROR)
+        return adwTableBuffer;
+    if (dwFirst != ERROR_INSUFFICIENT_BUFFER || cb == 0)
         return NULL;
     for (iTry = 0; iTry < 3; iTry++) {
         void *pTable = HeapAlloc(GetProcessHeap(), 0, cb);
@@ -81,8 +91,10 @@ static void *ReadTable(GETTABLEPROC pfnGet)
         if (pTable == NULL)
             return NULL;
         dwResult = pfnGet(pTable, &cb, FALSE);
-        if (dwResult == NO_ERROR)
+        if (dwResult == NO_ERROR) {
+            *ppBlock = pTable;
             return pTable;
+        }
         HeapFree(GetProcessHeap(), 0, pTable);
         if (dwResult != ERROR_INSUFFICIENT_BUFFER)
             return NULL;
@@ -105,28 +117,36 @@ static DWORD WINAPI GetNeighbourTable(void *pTable, PULONG pcb, BOOL bSort)
     return pfnGetIpNetTable((PMIB_IPNETTABLE)pTable, pcb, bSort);
 }
 
+static void FreeTable(void *pBlock)
+{
+    if (pBlock != NULL)
+        HeapFree(GetProcessHeap(), 0, pBlock);
+}
+
 int LoadRouterTables(void)
 {
     PMIB_IPADDRTABLE pAddresses;
     PMIB_IPFORWARDTABLE pRoutes;
     PMIB_IPNETTABLE pNeighbours;
+    void *pBlock;
     DWORD i;
+    int bGateway = 0;
 
     cAddressRows = cRouteRows = cNeighbourRows = 0;
     if (!LoadHelperLibrary())
         return 0;
 
     /* A table that cannot be read stays empty: no router is known. */
-    pAddresses = (PMIB_IPADDRTABLE)ReadTable(GetAddressTable);
+    pAddresses = (PMIB_IPADDRTABLE)ReadTable(GetAddressTable, &pBlock);
     if (pAddresses != NULL) {
         for (i = 0; i < pAddresses->dwNumEntries && cAddressRows < MAX_ADDRESS_ROWS; i++) {
             AddressRow *pRow = &aAddressRows[cAddressRows++];
             pRow->uAddress = (uint32_t)ntohl(pAddresses->table[i].dwAddr);
             pRow->uIfIndex = (uint32_t)pAddresses->table[i].dwIndex;
         }
-        HeapFree(GetProcessHeap(), 0, pAddresses);
+        FreeTable(pBlock);
     }
-    pRoutes = (PMIB_IPFORWARDTABLE)ReadTable(GetRouteTable);
+    pRoutes = (PMIB_IPFORWARDTABLE)ReadTable(GetRouteTable, &pBlock);
     if (pRoutes != NULL) {
         for (i = 0; i < pRoutes->dwNumEntries && cRouteRows < MAX_ROUTE_ROWS; i++) {
             const MIB_IPFORWARDROW *pSource = &pRoutes->table[i];
@@ -136,10 +156,12 @@ int LoadRouterTables(void)
             pRow->uNextHop = (uint32_t)ntohl(pSource->dwForwardNextHop);
             pRow->uIfIndex = (uint32_t)pSource->dwForwardIfIndex;
             pRow->uMetric = (uint32_t)pSource->dwForwardMetric1;
+            bGateway |= pRow->uDest == 0 && pRow->uMask == 0 && pRow->uNextHop != 0;
         }
-        HeapFree(GetProcessHeap(), 0, pRoutes);
+        FreeTable(pBlock);
     }
-    pNeighbours = (PMIB_IPNETTABLE)ReadTable(GetNeighbourTable);
+    /* Without a gateway there is no neighbour to look up. */
+    pNeighbours = bGateway ? (PMIB_IPNETTABLE)ReadTable(GetNeighbourTable, &pBlock) : NULL;
     if (pNeighbours != NULL) {
         for (i = 0; i < pNeighbours->dwNumEntries && cNeighbourRows < MAX_NEIGHBOUR_ROWS; i++) {
             const MIB_IPNETROW *pSource = &pNeighbours->table[i];
@@ -150,7 +172,7 @@ int LoadRouterTables(void)
             pRow->cbPhysical = (uint32_t)pSource->dwPhysAddrLen;
             CopyMemory(pRow->abPhysical, pSource->bPhysAddr, sizeof(pRow->abPhysical));
         }
-        HeapFree(GetProcessHeap(), 0, pNeighbours);
+        FreeTable(pBlock);
     }
     return 1;
 }

@@ -147,6 +147,28 @@ static int IsSameRouter(const unsigned char *pbA, const unsigned char *pbB)
     return 1;
 }
 
+static int IsHeld(uint32_t uHost, const BoundRange *pRange)
+{
+    uint32_t uAddress = NormaliseHostAddress(uHost);
+    uint32_t uStart = pRange->uStart, uEnd = pRange->uEnd;
+
+    NormaliseRange(&uStart, &uEnd);
+    return uStart <= uAddress && uAddress <= uEnd;
+}
+
+int IsRouterNeeded(const HostRouter *pHosts, int cHosts, const BoundRange *pRanges, int cRanges)
+{
+    int h, i;
+
+    for (h = 0; h < cHosts; h++) {
+        for (i = 0; i < cRanges; i++) {
+            if (pRanges[i].bBound && IsHeld(pHosts[h].uAddress, &pRanges[i]))
+                return 1;
+        }
+    }
+    return 0;
+}
+
 int FindBoundMatch(const HostRouter *pHosts, int cHosts, const BoundRange *pRanges, int cRanges,
                    int bFinal, int *piFound)
 {
@@ -155,12 +177,9 @@ int FindBoundMatch(const HostRouter *pHosts, int cHosts, const BoundRange *pRang
     *piFound = -1;
     for (h = 0; h < cHosts; h++) {
         const HostRouter *pHost = &pHosts[h];
-        uint32_t uAddress = NormaliseHostAddress(pHost->uAddress);
         for (i = 0; i < cRanges; i++) {
             const BoundRange *pRange = &pRanges[i];
-            uint32_t uStart = pRange->uStart, uEnd = pRange->uEnd;
-            NormaliseRange(&uStart, &uEnd);
-            if (uAddress < uStart || uAddress > uEnd)
+            if (!IsHeld(pHost->uAddress, pRange))
                 continue;
             if (!pRange->bBound || pHost->iRouter == ROUTER_UNAVAILABLE) {
                 *piFound = i;

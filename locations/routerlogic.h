@@ -87,6 +87,10 @@ typedef struct BoundRange {
 /* A bound range holds an address whose router is not known yet: look again. */
 #define MATCH_WAIT              1
 
+/* Whether any bound range holds any of the host addresses: only then does
+   the match need the routers. */
+int IsRouterNeeded(const HostRouter *pHosts, int cHosts, const BoundRange *pRanges, int cRanges);
+
 /* The search of FindMatchingRange, where a bound range also needs its router:
    the first range, in list order, holding the first host address that any
    range takes, whose identity is empty or equal to that address's router.
