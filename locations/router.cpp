@@ -195,6 +195,8 @@ int ReadRouterText(uint32_t uAddress, char *pszText, size_t cchText)
     iRouter = FindRouter(uAddress, abRouter, &uGateway);
     if (iRouter == ROUTER_KNOWN)
         FormatGatewayText(abRouter, pszText, cchText);
+    else if (iRouter == ROUTER_NOT_YET)
+        AskForRouter(uGateway);  /* so that a look a moment later finds it */
     return iRouter;
 }
 
