@@ -86,7 +86,7 @@ static LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA *pcs)
     LoadSettings();
     /* Detected now for the tip; the rules first apply after the first
        printer listing, when the table can name the printers. */
-    DetectLocation();
+    DetectLocationOrWait(hwnd, DETECT_AT_START);
     ArmAddressWatch(hwnd);
 
     bTrayWaiting = 0;
@@ -101,8 +101,7 @@ static LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA *pcs)
 
 static void OnAddressChanged(HWND hwnd)
 {
-    if (AutoSettings.bSetByIP) {
-        DetectLocation();
+    if (AutoSettings.bSetByIP && DetectLocationOrWait(hwnd, DETECT_ON_CHANGE)) {
         ApplyLocation();
         RefreshTrayTip(hwnd);
     }
@@ -113,13 +112,15 @@ static void OnAddressChanged(HWND hwnd)
 /* Confirmed settings apply at once, even with automatic switching off. */
 static void ApplySavedSettings(HWND hwnd)
 {
-    DetectLocation();
-    ApplyLocation();
-    RefreshTrayTip(hwnd);
+    if (DetectLocationOrWait(hwnd, DETECT_ON_SAVE)) {
+        ApplyLocation();
+        RefreshTrayTip(hwnd);
+    }
 }
 
 static void OnDestroy(HWND hwnd)
 {
+    StopRouterWait(hwnd);
     /* Given up, the program never had an icon to remove. */
     if (bTrayWaiting)
         StopWaitingForTray(hwnd);
@@ -200,6 +201,14 @@ static void OnTimer(HWND hwnd, WPARAM wTimerId)
         /* The timer runs only while waiting: it is killed when the wait ends. */
         if (bTrayWaiting)
             RetryTrayIcon(hwnd);
+        return;
+    }
+    if (wTimerId == TIMER_ROUTER_WAIT) {
+        int iOutcome = ContinueRouterWait(hwnd);
+        if (iOutcome == WAIT_APPLY)
+            ApplyLocation();
+        if (iOutcome != WAIT_GOING)
+            RefreshTrayTip(hwnd);
         return;
     }
     KillTimer(hMainWnd, TIMER_ICON_RESTORE);

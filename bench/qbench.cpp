@@ -8,7 +8,8 @@
 //                     memory after 500 switches
 //   qbench address N  (inside netns.sh) an address-change report until the new
 //                     default is set, against SetDefaultPrinterA plus the
-//                     broadcast alone (ms)
+//                     broadcast alone (ms); then the same change behind known
+//                     routers, with locations bound to them and without (ms)
 // The programs take turns, the order rotating from round to round.
 #include <windows.h>
 
@@ -246,8 +247,8 @@ void MeasureAddressChange(int rounds)
     ZeroMemory(&AutoSettings, sizeof(AutoSettings));
     AutoSettings.bSetByIP = 1;
     AutoSettings.iAutoPrinterCount = 2;
-    const LocationRecord office = {"Office", "Beta", "10.1.2.0", "10.1.2.255"};
-    const LocationRecord home = {"Home", "Gamma", "192.168.5.0", "192.168.5.255"};
+    const LocationRecord office = {"Office", "Beta", "10.1.2.0", "10.1.2.255", ""};
+    const LocationRecord home = {"Home", "Gamma", "192.168.5.0", "192.168.5.255", ""};
     AutoSettings.locations[0] = office;
     AutoSettings.locations[1] = home;
     SaveSettings();
@@ -285,6 +286,43 @@ void MeasureAddressChange(int rounds)
         Sleep(300);
     }
     Stop(&q);
+
+    // Behind routers whose addresses are known: locations bound to them
+    // against the same locations by range alone, one series after the other.
+    auto moveBehindRouter = [](int r) {
+        const char *net = r % 2 ? "10.1.2" : "192.168.5";
+        const char *host = r % 2 ? ".3/24" : ".17/24";
+        std::string gw = std::string(net) + ".1";
+        std::string mac = r % 2 ? "02:00:00:00:00:0a" : "02:00:00:00:00:0b";
+        if (!RunHostCommand("\"$QUORVEL_SET_ADDRESSES\" " + std::string(net) + host +
+                            " && ip neigh replace " + gw + " lladdr " + mac +
+                            " dev qv0 nud permanent && ip route replace default via " + gw +
+                            " dev qv0 onlink"))
+            Fail("cannot set the host's addresses and router");
+    };
+    for (int bound = 0; bound < 2; bound++) {
+        lstrcpynA(AutoSettings.locations[0].szGatewayMAC, bound ? "02-00-00-00-00-0A" : "",
+                  NAME_FIELD_SIZE);
+        lstrcpynA(AutoSettings.locations[1].szGatewayMAC, bound ? "02-00-00-00-00-0B" : "",
+                  NAME_FIELD_SIZE);
+        SaveSettings();
+        Program p = Programs()[0];
+        moveBehindRouter(1);
+        Start(&p);
+        Until(NowMs(), [] { return DefaultIs("Beta"); }, "the first location's printer");
+        Sleep(1000);
+        for (int r = 0; r <= rounds; r++) {
+            const char *printer = r % 2 ? "Beta" : "Gamma";
+            moveBehindRouter(r);
+            double t0 = NowMs();
+            PostMessageA(p.hwnd, MSG_ADDRESS_CHANGED, 0, 0);
+            double ms = Until(t0, [&] { return DefaultIs(printer); }, "the switch", 0);
+            if (r > 0)
+                Sample(bound ? "address-bound" : "address-range", "quorvel", ms);
+            Sleep(300);
+        }
+        Stop(&p);
+    }
 }
 
 }  // namespace

@@ -18,6 +18,9 @@ typedef struct LocationRecord {
     char szPrinterName[NAME_FIELD_SIZE];
     char szIPStart[NAME_FIELD_SIZE];
     char szIPFinish[NAME_FIELD_SIZE];
+    /* The router this location requires ("02-00-00-00-00-0A"), or "" for
+       any network. */
+    char szGatewayMAC[NAME_FIELD_SIZE];
 } LocationRecord;
 
 /* The only persisted state; flags are 32-bit and count as set when non-zero. */

@@ -13,7 +13,7 @@
 #include "dialogs.h"
 
 #define ICON_GROUP_DISABLED_TEXT "Taskbar icon default action (DISABLED - see readme.txt)"
-#define LOCATION_COLUMNS 4
+#define LOCATION_COLUMNS 5
 
 /* The open configuration dialog, NULL while none is shown. bConfigOpen also
    covers the moment between the request and WM_INITDIALOG. */
@@ -103,10 +103,11 @@ static int GetDisplayDpi(HWND hwnd)
 
 static void InsertLocationColumns(HWND hList)
 {
+    /* The last column shows the router a location requires. */
     static const char *const apszHeader[LOCATION_COLUMNS] = {"Location", "Printer to use",
-                                                             "IP Start", "IP End"};
+                                                             "IP Start", "IP End", "Network"};
     /* In pixels at 96 dpi. */
-    static const int aiWidth[LOCATION_COLUMNS] = {70, 100, 85, 85};
+    static const int aiWidth[LOCATION_COLUMNS] = {70, 100, 85, 85, 115};
     LVCOLUMNA col;
     int iDpi = GetDisplayDpi(hList);
     int i;
@@ -157,6 +158,7 @@ static void ReadLocationRow(HWND hList, int iRow, LocationRecord *pRecord)
     ReadRowCell(hList, iRow, 1, pRecord->szPrinterName);
     ReadRowCell(hList, iRow, 2, pRecord->szIPStart);
     ReadRowCell(hList, iRow, 3, pRecord->szIPFinish);
+    ReadRowCell(hList, iRow, 4, pRecord->szGatewayMAC);
 }
 
 BOOL AddLocationRow(HWND hList, const LocationRecord *pRecord)
@@ -177,6 +179,7 @@ BOOL AddLocationRow(HWND hList, const LocationRecord *pRecord)
     SetRowCell(hList, iRow, 1, pRecord->szPrinterName);
     SetRowCell(hList, iRow, 2, pRecord->szIPStart);
     SetRowCell(hList, iRow, 3, pRecord->szIPFinish);
+    SetRowCell(hList, iRow, 4, pRecord->szGatewayMAC);
     return TRUE;
 }
 
@@ -205,6 +208,7 @@ static void KeepStoredOrderOfEqualNames(HWND hList, const AutoSettingsRecord *pS
             SetRowCell(hList, iRow, 1, pRecord->szPrinterName);
             SetRowCell(hList, iRow, 2, pRecord->szIPStart);
             SetRowCell(hList, iRow, 3, pRecord->szIPFinish);
+            SetRowCell(hList, iRow, 4, pRecord->szGatewayMAC);
             break;
         }
     }
@@ -315,6 +319,7 @@ static void ModifyLocation(HWND hDlg)
     SetRowCell(hList, iRow, 1, LocationEdit.szPrinterName);
     SetRowCell(hList, iRow, 2, LocationEdit.szIPStart);
     SetRowCell(hList, iRow, 3, LocationEdit.szIPFinish);
+    SetRowCell(hList, iRow, 4, LocationEdit.szGatewayMAC);
     LocationEdit.szLocationName[0] = '\0';
 }
 

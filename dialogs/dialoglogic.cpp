@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 #endif
 #include "../core/records.h"
+#include "../locations/routerlogic.h"
 #include "dialoglogic.h"
 
 int ParseAddressText(const char *pszAddress, uint32_t *puAddress)
@@ -101,4 +102,25 @@ int IsUsableRowCount(int iCount)
 {
     /* Any negative count is as unusable as the -1 of a failed request. */
     return iCount >= 0 && iCount <= MAX_LOCATIONS;
+}
+
+void ComposeRouterLine(int iRouter, const char *pszRouter, char *pszLine, size_t cchLine)
+{
+    switch (iRouter) {
+    case ROUTER_KNOWN:
+        StringCchPrintfA(pszLine, cchLine, "Router %s", pszRouter);
+        break;
+    case ROUTER_NOT_YET:
+        StringCchCopyA(pszLine, cchLine, "The router is not known yet: try Auto again shortly.");
+        break;
+    case ROUTER_NONE:
+        StringCchCopyA(pszLine, cchLine, "This network has no router to check.");
+        break;
+    case ROUTER_UNAVAILABLE:
+        StringCchCopyA(pszLine, cchLine, "The network check is not available on this system.");
+        break;
+    default:
+        StringCchCopyA(pszLine, cchLine, "");
+        break;
+    }
 }

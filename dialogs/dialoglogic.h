@@ -42,6 +42,11 @@ int ParseAddressText(const char *pszAddress, uint32_t *puAddress);
    parts followed by ".1" and ".254". Address 0 gives 0.0.0.1 to 0.0.0.254. */
 void ComposeAutoRange(uint32_t ipAddress, char *pszStart, char *pszFinish, size_t cchText);
 
+/* The line under the location dialog's network check: the router when one
+   is known (pszRouter), or why the check cannot be ticked, for a ROUTER_
+   value of the router reading; "" for iRouter -1 (no network). */
+void ComposeRouterLine(int iRouter, const char *pszRouter, char *pszLine, size_t cchLine);
+
 /* Add opens the location dialog only while the list has fewer than ten rows. */
 int IsLocationListFull(int iRows);
 

@@ -4,6 +4,7 @@
 #include "../core/state.h"
 #include "../core/textsafe.h"
 #include "../locations/locations.h"
+#include "../locations/routerlogic.h"
 #include "../res/resource.h"
 #include "dialoglogic.h"
 #include "dialogs.h"
@@ -21,6 +22,45 @@ static void ShowCurrentAddress(HWND hDlg)
     CopyMemory(&addr, pHost->h_addr_list[0], sizeof(addr));
     ipCurrent = addr.s_addr;
     SetDlgItemTextA(hDlg, IDC_CURRENTIP, inet_ntoa(addr));
+}
+
+/* The router the network check records while ticked: this network's, or the
+   stored one of the location being modified; "" when there is none. */
+static char szDialogGateway[GATEWAY_TEXT_SIZE];
+
+/* Shows the router line; the check can be ticked only while there is a
+   router to record and this system can check it. */
+static void ShowRouter(HWND hDlg, int iRouter, BOOL bTicked)
+{
+    char szLine[128];
+    BOOL bUsable = szDialogGateway[0] != '\0' && IsRouterCheckAvailable();
+
+    if (!IsRouterCheckAvailable())
+        iRouter = ROUTER_UNAVAILABLE;
+    ComposeRouterLine(iRouter, szDialogGateway, szLine, sizeof(szLine));
+    SetDlgItemTextA(hDlg, IDC_GATEWAYTEXT, szLine);
+    /* A stored router stays ticked where it cannot be checked, so that an
+       edit there does not drop it. */
+    CheckDlgButton(hDlg, IDC_GATEWAYCHECK,
+                   (bTicked && szDialogGateway[0] != '\0') ? BST_CHECKED : BST_UNCHECKED);
+    EnableWindow(GetDlgItem(hDlg, IDC_GATEWAYCHECK), bUsable);
+}
+
+/* Reads the router behind the address seen at opening. */
+static int ReadCurrentRouter(void)
+{
+    return ReadRouterText((uint32_t)ntohl(ipCurrent), szDialogGateway, sizeof(szDialogGateway));
+}
+
+static void InitRouterControls(HWND hDlg)
+{
+    if (LocationEdit.szLocationName[0] != '\0' && LocationEdit.szGatewayMAC[0] != '\0') {
+        StringCchCopyA(szDialogGateway, sizeof(szDialogGateway), LocationEdit.szGatewayMAC);
+        ShowRouter(hDlg, ROUTER_KNOWN, TRUE);
+        return;
+    }
+    /* Unticked: ticking it, or Auto, records this network's router. */
+    ShowRouter(hDlg, ReadCurrentRouter(), FALSE);
 }
 
 static void InitLocationControls(HWND hDlg)
@@ -44,6 +84,7 @@ static void InitLocationControls(HWND hDlg)
     SendDlgItemMessageA(hDlg, IDC_LOCATIONNAME, EM_LIMITTEXT, LOCATION_NAME_LIMIT, 0);
     SendDlgItemMessageA(hDlg, IDC_IPSTART, EM_LIMITTEXT, ADDRESS_TEXT_LIMIT, 0);
     SendDlgItemMessageA(hDlg, IDC_IPFINISH, EM_LIMITTEXT, ADDRESS_TEXT_LIMIT, 0);
+    InitRouterControls(hDlg);
 }
 
 /* Returns TRUE when the location was taken and the dialog closed. */
@@ -72,6 +113,10 @@ static BOOL ConfirmLocation(HWND hDlg)
     StringCchCopyA(LocationEdit.szIPStart, NAME_FIELD_SIZE, szIPStart);
     StringCchCopyA(LocationEdit.szIPFinish, NAME_FIELD_SIZE, szIPFinish);
     StringCchCopyA(LocationEdit.szPrinterName, NAME_FIELD_SIZE, szPrinter);
+    if (IsDlgButtonChecked(hDlg, IDC_GATEWAYCHECK) == BST_CHECKED)
+        StringCchCopyA(LocationEdit.szGatewayMAC, NAME_FIELD_SIZE, szDialogGateway);
+    else
+        LocationEdit.szGatewayMAC[0] = '\0';
     EndDialog(hDlg, 0);
     return TRUE;
 }
@@ -85,6 +130,8 @@ static void FillAutoRange(HWND hDlg)
     ComposeAutoRange((uint32_t)ipCurrent, szIPStart, szIPFinish, NAME_FIELD_SIZE);
     SetDlgItemTextA(hDlg, IDC_IPSTART, szIPStart);
     SetDlgItemTextA(hDlg, IDC_IPFINISH, szIPFinish);
+    /* This network's router, read now: it may have become known since. */
+    ShowRouter(hDlg, ReadCurrentRouter(), TRUE);
 }
 
 static void FillNoNetwork(HWND hDlg)
@@ -92,6 +139,9 @@ static void FillNoNetwork(HWND hDlg)
     SetDlgItemTextA(hDlg, IDC_IPSTART, NO_NETWORK_START);
     SetDlgItemTextA(hDlg, IDC_IPFINISH, NO_NETWORK_FINISH);
     SetDlgItemTextA(hDlg, IDC_LOCATIONNAME, NO_NETWORK_NAME);
+    /* Without a network there is no router to require. */
+    szDialogGateway[0] = '\0';
+    ShowRouter(hDlg, -1, FALSE);
 }
 
 INT_PTR CALLBACK LocationDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)

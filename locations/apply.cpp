@@ -48,9 +48,19 @@ void ApplyLocation(void)
         return;
     }
 
+    iCount = CapLocationCount(AutoSettings.iAutoPrinterCount);
+    /* A row bound to its router stands alone: another row of the same name
+       belongs to another network. */
+    if (iMatchedLocation >= 0 && iMatchedLocation < iCount &&
+        AutoSettings.locations[iMatchedLocation].szGatewayMAC[0] != '\0' &&
+        strcmp(AutoSettings.locations[iMatchedLocation].szLocationName, szCurrentLocation) == 0) {
+        iRow = FindPrinterRow(AutoSettings.locations[iMatchedLocation].szPrinterName);
+        if (iRow != -1)
+            SwitchDefaultPrinter(iRow);
+        return;
+    }
     /* Every location of this name switches in turn, so the last one whose
        printer is known decides. */
-    iCount = CapLocationCount(AutoSettings.iAutoPrinterCount);
     for (i = 0; i < iCount; i++) {
         if (strcmp(AutoSettings.locations[i].szLocationName, szCurrentLocation) != 0)
             continue;

@@ -5,6 +5,9 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <stddef.h>
+#include <stdint.h>
+
 #include "../core/records.h"
 
 #define SETTINGS_KEY "SOFTWARE\\Brennick\\Quorvel\\Settings"
@@ -22,8 +25,54 @@ BOOL SaveSettings(void);
 /* The host's own IPv4 addresses, first one first, as name resolution gives
    them; NULL when the name cannot be taken or resolved. */
 const struct hostent *ResolveHostAddresses(void);
-/* Sets szCurrentLocation from the host's addresses and the location ranges. */
+/* Sets szCurrentLocation from the host's addresses, the location ranges and
+   their routers; a router not known yet counts as none. */
 void DetectLocation(void);
+
+/* Row of the location that last matched, or -1 for none. */
+extern int iMatchedLocation;
+
+/* Why a detection runs, which says whether a delayed decision applies. */
+#define DETECT_AT_START         0
+#define DETECT_ON_CHANGE        1
+#define DETECT_ON_SAVE          2
+
+/* The one-shot timer of the wait for a router, on the main window. */
+#define TIMER_ROUTER_WAIT       1021
+
+/* Detects the location. When a location's range holds the host's address
+   but the router it requires is not known yet, it asks the system to learn
+   it, leaves szCurrentLocation as it was, starts the wait and returns FALSE;
+   TRUE when the location was decided now. */
+BOOL DetectLocationOrWait(HWND hwnd, int iWhy);
+
+#define WAIT_GOING              0
+#define WAIT_DECIDED            1
+#define WAIT_APPLY              2
+/* A tick of the wait's timer: looks again, and decides on the last tick.
+   WAIT_APPLY when the decided location is to be applied now, WAIT_DECIDED
+   when only the tip changes, WAIT_GOING while the wait goes on. */
+int ContinueRouterWait(HWND hwnd);
+/* Ends a wait without deciding (the window is closing). */
+void StopRouterWait(HWND hwnd);
+/* The first printer listing asks whether it applies the rules itself: FALSE
+   while a wait at start decides, which then applies them when it ends. */
+BOOL TakeFirstApply(void);
+
+/* The IP helper library and its three tables can be read on this system. */
+int IsRouterCheckAvailable(void);
+/* Reads the address, route and neighbour tables afresh; 0 when this system
+   cannot. */
+int LoadRouterTables(void);
+/* The router behind a host address (host order) in the tables last read: a
+   ROUTER_ value, its bytes when known, its gateway whenever there is one. */
+int FindRouter(uint32_t uAddress, unsigned char *pbRouter, uint32_t *puGateway);
+/* Reads the tables and gives the router behind an address as text when known
+   ("" otherwise), with its ROUTER_ value; a router not known yet is asked
+   for, as the wait does. */
+int ReadRouterText(uint32_t uAddress, char *pszText, size_t cchText);
+/* Sends one empty datagram to a gateway (host order), never waiting. */
+void AskForRouter(uint32_t uGateway);
 /* Row of a printer name in PrinterTable (exact, case-sensitive), or -1. */
 int FindPrinterRow(const char *pszName);
 /* Makes the current location's printer (or the no-match printer) the default. */

@@ -7,6 +7,7 @@
 #include "../core/textsafe.h"
 #include "../core/state.h"
 #include "locations.h"
+#include "routerlogic.h"
 #include "settingslogic.h"
 
 /* The bytes are taken as stored, whatever the value's type; a value longer
@@ -92,6 +93,10 @@ void LoadSettings(void)
         ReadText(hLocation, "szPrinterName", pLocation->szPrinterName);
         ReadText(hLocation, "szIPStart", pLocation->szIPStart);
         ReadText(hLocation, "szIPFinish", pLocation->szIPFinish);
+        /* Absent, or not a hardware address, means any network. */
+        pLocation->szGatewayMAC[0] = '\0';
+        ReadText(hLocation, "szGatewayMAC", pLocation->szGatewayMAC);
+        NormaliseGatewayText(pLocation->szGatewayMAC, NAME_FIELD_SIZE);
         RegCloseKey(hLocation);
     }
 }
@@ -196,6 +201,8 @@ static BOOL WriteLocation(const LocationRecord *pLocation, int i, BOOL *pbCreate
     bWritten &= WriteText(hLocation, "szPrinterName", pLocation->szPrinterName);
     bWritten &= WriteText(hLocation, "szIPStart", pLocation->szIPStart);
     bWritten &= WriteText(hLocation, "szIPFinish", pLocation->szIPFinish);
+    if (pLocation->szGatewayMAC[0] != '\0')
+        bWritten &= WriteText(hLocation, "szGatewayMAC", pLocation->szGatewayMAC);
     RegCloseKey(hLocation);
     return bWritten;
 }

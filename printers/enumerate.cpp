@@ -75,7 +75,8 @@ void __cdecl EnumPrinterThread(void *pArg)
     /* The first listing applies the location rules once, now that the
        table can name the location's printer. */
     if (bFirstEnum) {
-        if (AutoSettings.bSetByIP)
+        /* A wait for the router at start applies them when it ends. */
+        if (AutoSettings.bSetByIP && TakeFirstApply())
             ApplyLocation();
         InterlockedExchange(&bFirstEnum, 0);
     }

@@ -22,7 +22,7 @@
 #define IDC_ICONACTIONGROUP     1018
 #define IDC_NOMATCHPRINTER      1019
 #define IDC_IFNOMATCH           1020
-#define IDC_NOTIFYONSWITCH      1030
+#define IDC_NOTIFYONSWITCH      1032
 
 /* Location dialog */
 #define IDC_LOCATIONNAME        1010
@@ -32,6 +32,8 @@
 #define IDC_AUTORANGE           1023
 #define IDC_CURRENTIP           1024
 #define IDC_NONETWORK           1025
+#define IDC_GATEWAYCHECK        1030
+#define IDC_GATEWAYTEXT         1031
 
 #ifndef IDC_STATIC
 #define IDC_STATIC              (-1)

@@ -98,6 +98,8 @@ echo "| measure | Quorvel | reference | Quorvel ÷ reference |"
 echo "|---|---:|---:|---:|"
 qa=$(median address quorvel) ra=$(median address reference)
 echo "| address-change report until the new default is set (ms); reference: \`SetDefaultPrinterA\` and the broadcast alone | $(fmt "$qa" 1) | $(fmt "$ra" 1) | $(ratio "$qa" "$ra") |"
+qn=$(median address-bound quorvel) qr=$(median address-range quorvel)
+echo "| address-change report until the new default is set, a location bound to its known router (ms); reference: the same locations by range alone | $(fmt "$qn" 1) | $(fmt "$qr" 1) | $(ratio "$qn" "$qr") |"
 qb=$(median rss quorvel) qm=$(median rss-after-switches quorvel)
 echo "| resident memory after 500 switches (KiB); reference: before them | $(fmt "$qm" 0) | $(fmt "$qb" 0) | $(ratio "$qm" "$qb") |"
 echo

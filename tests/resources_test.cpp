@@ -107,7 +107,7 @@ const ExpectedControl rgConfigControls[] = {
     {1008, "IDC_ICONSPOOLER", CLS_BUTTON, "Open printer spooler", 0, 118, 131, 81, 9,
      CTL | BS_AUTORADIOBUTTON | WS_TABSTOP},
     {2, "IDCANCEL", CLS_BUTTON, "Cancel", 0, 7, 150, 50, 14, CTL | BS_PUSHBUTTON | WS_TABSTOP},
-    {1030, "IDC_NOTIFYONSWITCH", CLS_BUTTON, "Tell me when a location changes the printer", 0,
+    {1032, "IDC_NOTIFYONSWITCH", CLS_BUTTON, "Tell me when a location changes the printer", 0,
      7, 168, 203, 12, CTL | BS_AUTOCHECKBOX | WS_TABSTOP},
 };
 
@@ -131,6 +131,9 @@ const ExpectedControl rgLocationControls[] = {
      CTL | SS_LEFT | WS_GROUP},
     {1024, "IDC_CURRENTIP", CLS_STATIC, "", 0, 81, 127, 63, 9,
      CTL | SS_CENTER | SS_SUNKEN | WS_GROUP},
+    {1030, "IDC_GATEWAYCHECK", CLS_BUTTON, "Only on this network", 0, 13, 164, 138, 10,
+     CTL | BS_AUTOCHECKBOX | WS_TABSTOP},
+    {1031, "IDC_GATEWAYTEXT", CLS_STATIC, "", 0, 25, 176, 126, 16, CTL | SS_LEFT | WS_GROUP},
 };
 
 const DWORD DLG_BASE = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFOREGROUND | DS_CENTER | DS_SETFONT;
@@ -140,7 +143,7 @@ const ExpectedDialog rgDialogs[] = {
      sizeof(rgAboutControls) / sizeof(rgAboutControls[0])},
     {107, "IDD_CONFIG", "Quorvel - Configuration", 217, 185, DLG_BASE | WS_SYSMENU, rgConfigControls,
      sizeof(rgConfigControls) / sizeof(rgConfigControls[0])},
-    {109, "IDD_LOCATION", "Quorvel - Location", 158, 164, DLG_BASE | WS_SYSMENU, rgLocationControls,
+    {109, "IDD_LOCATION", "Quorvel - Location", 158, 196, DLG_BASE | WS_SYSMENU, rgLocationControls,
      sizeof(rgLocationControls) / sizeof(rgLocationControls[0])},
 };
 

@@ -3,6 +3,7 @@
 // are read or in effect.
 #include "fuzzcheck.h"
 #include "core/records.h"
+#include "locations/routerlogic.h"
 #include "locations/settingslogic.h"
 
 // What the registry reports for one text value: cbData bytes written into
@@ -65,6 +66,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         LoadText(fdp, pLocation->szPrinterName);
         LoadText(fdp, pLocation->szIPStart);
         LoadText(fdp, pLocation->szIPFinish);
+        // A router as hand-edited: kept only as six upper-case pairs.
+        LoadText(fdp, pLocation->szGatewayMAC);
+        std::string stored = pLocation->szGatewayMAC;
+        NormaliseGatewayText(pLocation->szGatewayMAC, NAME_FIELD_SIZE);
+        size_t cch = strlen(pLocation->szGatewayMAC);
+        FUZZ_CHECK(cch == 0 || cch == GATEWAY_TEXT_SIZE - 1);
+        unsigned char ab[HARDWARE_ADDRESS_LENGTH];
+        FUZZ_CHECK((cch != 0) == (ParseGatewayText(stored.c_str(), ab) != 0));
+        if (cch != 0) {
+            char again[GATEWAY_TEXT_SIZE];
+            FormatGatewayText(ab, again, sizeof(again));
+            FUZZ_CHECK(strcmp(again, pLocation->szGatewayMAC) == 0);
+        }
     }
     // Every location in effect was read.
     FUZZ_CHECK((unsigned long)iCount <= cRead);

@@ -394,7 +394,11 @@ int Tour()
          ReadTip(hIcon, "Front Desk (No match)", nullptr), "Front Desk (No match)", "", ok);
 
     HWND hLocation = NULL;
-    std::string range, why;
+    std::string range, why, router;
+    // This network's router, so that Auto can record it.
+    if (!RunHostCommand("ip route replace default via 172.16.9.1 dev qv0 onlink && "
+                        "ip neigh replace 172.16.9.1 lladdr 02:00:00:00:00:0a dev qv0 nud permanent"))
+        why = "no router set up";
     if (hConfig != NULL && ClickWindow(GetDlgItem(hConfig, IDC_ADD)))
         hLocation = WaitForDialog("Quorvel - Location");
     if (hLocation == NULL) {
@@ -407,6 +411,9 @@ int Tour()
                 TextOf(GetDlgItem(hLocation, IDC_IPFINISH));
         if (TextOf(GetDlgItem(hLocation, IDC_CURRENTIP)) != "172.16.9.9")
             why = "current address shown: " + TextOf(GetDlgItem(hLocation, IDC_CURRENTIP));
+        router = TextOf(GetDlgItem(hLocation, IDC_GATEWAYTEXT));
+        if (SendMessageA(GetDlgItem(hLocation, IDC_GATEWAYCHECK), BM_GETCHECK, 0, 0) != BST_CHECKED)
+            why = "the network check is not ticked";
         Sleep(300);
         if (!ShootWindow(hLocation, "location-dialog.png"))
             why = "no screenshot";
@@ -415,8 +422,9 @@ int Tour()
     }
     if (hConfig != NULL && !ClickUntilClosed(hConfig, IDCANCEL, "Quorvel - Configuration"))
         why = "the configuration dialog stayed";
-    ok = why.empty() && range == "172.16.9.1 - 172.16.9.254";
-    Line("Add, Auto: " + (range.empty() ? std::string("nothing") : range) + ", cancelled",
+    ok = why.empty() && range == "172.16.9.1 - 172.16.9.254" && router == "Router 02-00-00-00-00-0A";
+    Line("Add, Auto: " + (range.empty() ? std::string("nothing") : range) + ", " +
+             (router.empty() ? std::string("no router") : router) + ", cancelled",
          GUEST_PRINTER, ReadTip(hIcon, "Front Desk (No match)", nullptr), "Front Desk (No match)",
          why.empty() ? "" : "  (" + why + ")", ok);
 

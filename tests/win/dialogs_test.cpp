@@ -580,6 +580,67 @@ TEST_F(ConfigDialogOnPrivateNetwork, AutoWithoutAResolvableAddressSpansZeroNetwo
     ExpectNoNetworkPreset(seen);
 }
 
+TEST_F(ConfigDialogOnPrivateNetwork, AutoRecordsTheRouterTickedAndUntickingStoresNone)
+{
+    ASSERT_TRUE(RunHostCommand("'" + setAddresses + "' 192.168.5.17/24 && "
+                               "ip route replace default via 192.168.5.1 dev qv0 onlink && "
+                               "ip neigh replace 192.168.5.1 lladdr 02:00:00:00:00:0a dev qv0 nud permanent"));
+    ASSERT_TRUE(WaitFor([] { return HostAddress() == "192.168.5.17"; }, 5000)) << HostAddress();
+    AutoSettings.bSetByIP = 1;
+    struct Seen {
+        bool ticked = false, enabled = false;
+        std::string line, listed;
+    } home, cafe;
+    RunConfig([&](HWND hDlg) {
+        // Two locations by Auto: "Home" keeps the check, "Cafe" is unticked.
+        for (Seen *seen : {&home, &cafe}) {
+            HWND hLoc = OpenLocationDialog(hDlg, IDC_ADD);
+            ASSERT_NE(hLoc, (HWND)NULL);
+            TypeInto(hLoc, IDC_LOCATIONNAME, seen == &home ? "Home" : "Cafe");
+            ChooseFromDropList(GetDlgItem(hLoc, IDC_PRINTER), "Beta");
+            Press(hLoc, IDC_AUTORANGE);
+            WaitFor([&] { return !ControlText(hLoc, IDC_IPFINISH).empty(); }, 3000);
+            seen->ticked = IsButtonChecked(hLoc, IDC_GATEWAYCHECK);
+            seen->enabled = IsControlEnabled(hLoc, IDC_GATEWAYCHECK);
+            seen->line = ControlText(hLoc, IDC_GATEWAYTEXT);
+            if (seen == &cafe) {
+                Press(hLoc, IDC_GATEWAYCHECK);
+                WaitFor([&] { return !IsButtonChecked(hLoc, IDC_GATEWAYCHECK); }, 3000);
+            }
+            Press(hLoc, IDOK);
+            EXPECT_TRUE(WaitClosed(hLoc));
+        }
+        // The list marks the bound row in its last column; rows sort by name.
+        for (int row = 0; row < 2; row++) {
+            char text[64] = "";
+            LVITEMA item;
+            ZeroMemory(&item, sizeof(item));
+            item.iSubItem = 4;
+            item.pszText = text;
+            item.cchTextMax = sizeof(text);
+            SendMessageA(ListOf(hDlg), LVM_GETITEMTEXTA, (WPARAM)row, (LPARAM)&item);
+            (row == 0 ? cafe : home).listed = text;
+        }
+        Press(hDlg, IDOK);
+        EXPECT_TRUE(WaitClosed(hDlg));
+    });
+    EXPECT_TRUE(home.ticked && home.enabled) << "Auto ticks the router's check";
+    EXPECT_EQ(home.line, "Router 02-00-00-00-00-0A");
+    EXPECT_EQ(home.listed, "02-00-00-00-00-0A");
+    EXPECT_EQ(cafe.listed, "");
+    auto storedRouter = [](int i) {
+        HKEY hKey;
+        std::string path = std::string(SETTINGS_KEY) + "\\" + std::to_string(i);
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+            return std::string("(no subkey)");
+        std::string value = QueryText(hKey, "szGatewayMAC");
+        RegCloseKey(hKey);
+        return value;
+    };
+    EXPECT_EQ(storedRouter(0), "(absent)") << "an unticked check stores no router";
+    EXPECT_EQ(storedRouter(1), "02-00-00-00-00-0A");
+}
+
 TEST_F(ConfigDialogOnPrivateNetwork, AStoredRangeWithLeadingZerosKeepsItsOldMeaningThroughOk)
 {
     ASSERT_TRUE(SetAddresses("8.0.0.5/24"));

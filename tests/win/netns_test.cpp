@@ -310,4 +310,80 @@ TEST_F(FollowTheHost, OnlyAMoveThatChangesThePrinterBringsANoticeNamingPrinterAn
     EXPECT_EQ(quiet.Exit(), 0u);
 }
 
+// The main window in this process, behind routers the test sets up: the
+// kernel's neighbour and route tables are what the IP helper reads here.
+class BehindRouters : public InProcessTest {
+protected:
+    void SetUp() override
+    {
+        if (!InNamespace())
+            GTEST_SKIP() << "needs tests/fixture/netns.sh (a private network)";
+        InProcessTest::SetUp();
+        WriteDeviceEntry("Alpha,wineps.drv,CUPS:Alpha");
+    }
+    void TearDown() override
+    {
+        InProcessTest::TearDown();
+        DeleteRegistryTree(HKEY_CURRENT_USER, "SOFTWARE\\Brennick\\Quorvel\\Settings");
+    }
+    // Moves the host behind 192.168.5.1, whose hardware address is `mac`, or
+    // not known yet when it is empty, and reports the change.
+    void MoveBehind(HWND hwnd, const std::string &mac)
+    {
+        std::string cmd = "ip neigh del 192.168.5.1 dev qv0 2>/dev/null; "
+                          "\"$QUORVEL_SET_ADDRESSES\" 192.168.5.17/24 && "
+                          "ip route replace default via 192.168.5.1 dev qv0 onlink";
+        if (!mac.empty())
+            cmd += " && " + Learn(mac);
+        ASSERT_TRUE(RunHostCommand(cmd));
+        PostMessageA(hwnd, MSG_ADDRESS_CHANGED, 0, 0);
+    }
+    static std::string Learn(const std::string &mac)
+    {
+        return "ip neigh replace 192.168.5.1 lladdr " + mac + " dev qv0 nud permanent";
+    }
+    ScopedDeviceEntry restore;
+};
+
+TEST_F(BehindRouters, OneRangeBehindTwoRoutersGivesTwoPrintersAndALateRouterStillCounts)
+{
+    // Two rows of one name and range, each bound to its own router; the
+    // no-match printer shows any decision taken before the router is known.
+    ASSERT_TRUE(SetHostAddresses("172.16.9.9/16"));
+    AutoSettings.bSetByIP = 1;
+    AutoSettings.bIfNoMatch = 1;
+    lstrcpynA(AutoSettings.szNoMatchPrinter, "Alpha", NAME_FIELD_SIZE);
+    AutoSettings.iAutoPrinterCount = 2;
+    SetLocation(0, "Home", "Beta", "192.168.5.1", "192.168.5.254");
+    lstrcpynA(AutoSettings.locations[0].szGatewayMAC, "02-00-00-00-00-0A", NAME_FIELD_SIZE);
+    SetLocation(1, "Home", "Gamma", "192.168.5.1", "192.168.5.254");
+    lstrcpynA(AutoSettings.locations[1].szGatewayMAC, "02:00:00:00:00:0b", NAME_FIELD_SIZE);
+    ASSERT_TRUE(SaveSettings());
+    HWND hwnd = StartMainWindow();
+    ASSERT_TRUE(WaitFor([] { return DefaultName() == "Alpha"; }, 10000)) << DefaultName();
+
+    MoveBehind(hwnd, "02:00:00:00:00:0a");
+    EXPECT_TRUE(WaitFor([] { return DefaultName() == "Beta"; }, 10000)) << DefaultName();
+    MoveBehind(hwnd, "02:00:00:00:00:0b");
+    EXPECT_TRUE(WaitFor([] { return DefaultName() == "Gamma"; }, 10000)) << DefaultName();
+
+    // The router answers about a second after the change: the wait takes it.
+    MoveBehind(hwnd, "");
+    bool bSwitchedEarly = false;
+    WaitFor([&] { bSwitchedEarly |= DefaultName() != "Gamma"; return false; }, 800);
+    ASSERT_TRUE(RunHostCommand(Learn("02:00:00:00:00:0a")));
+    EXPECT_TRUE(WaitFor([&] { bSwitchedEarly |= DefaultName() == "Alpha"; return DefaultName() == "Beta"; },
+                        10000))
+        << DefaultName();
+    EXPECT_FALSE(bSwitchedEarly) << "the default changed before the router was known";
+    EXPECT_EQ(std::string(szCurrentLocation), "Home");
+
+    // No timer is left once decided: idle stays without wake-ups.
+    EXPECT_FALSE(KillTimer(hwnd, TIMER_ROUTER_WAIT));
+    ClearMessages();
+    Pump(3500);
+    for (const RecordedMessage &m : Received(WM_TIMER))
+        EXPECT_NE(m.wParam, (WPARAM)TIMER_ROUTER_WAIT) << "the router wait still wakes the program";
+}
+
 }  // namespace

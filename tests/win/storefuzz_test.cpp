@@ -48,7 +48,8 @@ private:
 std::string RandomText(Random &r)
 {
     static const char *const kWords[] = {"Alpha", "Beta", "Gamma", "alpha", "Al", "Office", "office",
-                                         "10.0.0.1", "127.0.0.1", "255.255.255.255", "0.0.0.0", " "};
+                                         "10.0.0.1", "127.0.0.1", "255.255.255.255", "0.0.0.0", " ",
+                                         "02-00-00-00-00-0A", "02:00:00:00:00:0a", "02-00-00-00-00"};
     static const size_t kLengths[] = {0, 254, 255, 256, 3000, 20000};
     if (r.Chance(30))
         return r.Pick(kWords);
@@ -178,6 +179,9 @@ void WriteRandomStore(uint64_t number)
             continue;
         for (const char *field : kFields)
             WriteText(hSub, field, r);
+        // The router a location may require, often absent.
+        if (r.Chance(50))
+            WriteText(hSub, "szGatewayMAC", r);
         if (r.Chance(15))
             WriteNestedKeys(hSub, r, 1);
         RegCloseKey(hSub);
@@ -237,7 +241,8 @@ std::string DumpStore()
 }
 
 // A store as the program writes it: five values of their types, a count of
-// at most ten, and exactly the subkeys "0" to count - 1 with their four texts.
+// at most ten, and exactly the subkeys "0" to count - 1 with their four texts
+// and, where one is stored, a router.
 void ExpectWellFormed(const std::string &context)
 {
     HKEY hKey;
@@ -264,6 +269,15 @@ void ExpectWellFormed(const std::string &context)
             EXPECT_EQ(RegQueryValueExA(hSub, field, NULL, &type, NULL, NULL), ERROR_SUCCESS)
                 << context << ": " << i << "\\" << field;
             EXPECT_EQ(type, (DWORD)REG_SZ) << context;
+        }
+        // A router is written back only as a hardware address, or not at all.
+        char router[64] = "";
+        DWORD cbRouter = sizeof(router);
+        type = 0;
+        if (RegQueryValueExA(hSub, "szGatewayMAC", NULL, &type, (BYTE *)router, &cbRouter) ==
+            ERROR_SUCCESS) {
+            EXPECT_EQ(type, (DWORD)REG_SZ) << context;
+            EXPECT_EQ(cbRouter, 18u) << context << ": " << i << "\\szGatewayMAC " << router;
         }
         RegCloseKey(hSub);
     }

@@ -1,0 +1,223 @@
+/* The router behind an address, read from the IP helper library's address,
+   route and neighbour tables. The library is loaded by its full path in the
+   system folder and looked up at run time: Windows 95 and NT 4 before SP4
+   have none, and there every location matches by its range alone. Nothing
+   here waits on the network. */
+#include "../core/textsafe.h"
+#include "../core/state.h"
+#include <iphlpapi.h>
+#include "locations.h"
+#include "routerlogic.h"
+
+typedef DWORD (WINAPI *GETIPADDRTABLEPROC)(PMIB_IPADDRTABLE, PULONG, BOOL);
+typedef DWORD (WINAPI *GETIPFORWARDTABLEPROC)(PMIB_IPFORWARDTABLE, PULONG, BOOL);
+typedef DWORD (WINAPI *GETIPNETTABLEPROC)(PMIB_IPNETTABLE, PULONG, BOOL);
+typedef DWORD (WINAPI *GETTABLEPROC)(void *, PULONG, BOOL);
+typedef void (*GENERICPROC)(void);
+
+/* Rows past these counts are not read: no host has that many. */
+#define MAX_ADDRESS_ROWS    64
+#define MAX_ROUTE_ROWS      256
+#define MAX_NEIGHBOUR_ROWS  512
+
+static HMODULE hHelperLibrary;
+static int bHelperTried;
+static GETIPADDRTABLEPROC pfnGetIpAddrTable;
+static GETIPFORWARDTABLEPROC pfnGetIpForwardTable;
+static GETIPNETTABLEPROC pfnGetIpNetTable;
+
+/* The tables as last read; main thread only. */
+static AddressRow aAddressRows[MAX_ADDRESS_ROWS];
+static RouteRow aRouteRows[MAX_ROUTE_ROWS];
+static NeighbourRow aNeighbourRows[MAX_NEIGHBOUR_ROWS];
+static int cAddressRows, cRouteRows, cNeighbourRows;
+
+static int LoadHelperLibrary(void)
+{
+    char szSystem[MAX_PATH];
+    char szPath[MAX_PATH + 16];
+    UINT cch;
+
+    if (bHelperTried)
+        return pfnGetIpNetTable != NULL;
+    bHelperTried = 1;
+    cch = GetSystemDirectoryA(szSystem, MAX_PATH);
+    if (cch == 0 || cch >= MAX_PATH)
+        return 0;
+    if (FAILED(StringCchPrintfA(szPath, sizeof(szPath), "%s\\iphlpapi.dll", szSystem)))
+        return 0;
+    hHelperLibrary = LoadLibraryA(szPath);
+    if (hHelperLibrary == NULL)
+        return 0;
+    /* A detour through a plain function type keeps each cast well-defined. */
+    pfnGetIpAddrTable = (GETIPADDRTABLEPROC)(GENERICPROC)GetProcAddress(hHelperLibrary, "GetIpAddrTable");
+    pfnGetIpForwardTable =
+        (GETIPFORWARDTABLEPROC)(GENERICPROC)GetProcAddress(hHelperLibrary, "GetIpForwardTable");
+    pfnGetIpNetTable = (GETIPNETTABLEPROC)(GENERICPROC)GetProcAddress(hHelperLibrary, "GetIpNetTable");
+    if (pfnGetIpAddrTable == NULL || pfnGetIpForwardTable == NULL || pfnGetIpNetTable == NULL) {
+        pfnGetIpNetTable = NULL;
+        return 0;
+    }
+    return 1;
+}
+
+int IsRouterCheckAvailable(void)
+{
+    return LoadHelperLibrary();
+}
+
+/* Room for each table of an ordinary host, so that one call reads it: every
+   call asks the network stack anew, and a change of address waits on them. */
+static DWORD adwTableBuffer[16384];
+
+/* One table, in the shared buffer or in a heap block (*ppBlock, for the
+   caller to free); NULL when it cannot be read. The table may grow between
+   asking its size and reading it: then it is asked again. */
+static void *ReadTable(GETTABLEPROC pfnGet, void **ppBlock)
+{
+    ULONG cb = sizeof(adwTableBuffer);
+    DWORD dwFirst;
+    int iTry;
+
+    *ppBlock = NULL;
+    dwFirst = pfnGet(adwTableBuffer, &cb, FALSE);
+    if (dwFirst == NO_ERROR)
+        return adwTableBuffer;
+    if (dwFirst != ERROR_INSUFFICIENT_BUFFER || cb == 0)
+        return NULL;
+    for (iTry = 0; iTry < 3; iTry++) {
+        void *pTable = HeapAlloc(GetProcessHeap(), 0, cb);
+        DWORD dwResult;
+        if (pTable == NULL)
+            return NULL;
+        dwResult = pfnGet(pTable, &cb, FALSE);
+        if (dwResult == NO_ERROR) {
+            *ppBlock = pTable;
+            return pTable;
+        }
+        HeapFree(GetProcessHeap(), 0, pTable);
+        if (dwResult != ERROR_INSUFFICIENT_BUFFER)
+            return NULL;
+    }
+    return NULL;
+}
+
+static DWORD WINAPI GetAddressTable(void *pTable, PULONG pcb, BOOL bSort)
+{
+    return pfnGetIpAddrTable((PMIB_IPADDRTABLE)pTable, pcb, bSort);
+}
+
+static DWORD WINAPI GetRouteTable(void *pTable, PULONG pcb, BOOL bSort)
+{
+    return pfnGetIpForwardTable((PMIB_IPFORWARDTABLE)pTable, pcb, bSort);
+}
+
+static DWORD WINAPI GetNeighbourTable(void *pTable, PULONG pcb, BOOL bSort)
+{
+    return pfnGetIpNetTable((PMIB_IPNETTABLE)pTable, pcb, bSort);
+}
+
+static void FreeTable(void *pBlock)
+{
+    if (pBlock != NULL)
+        HeapFree(GetProcessHeap(), 0, pBlock);
+}
+
+int LoadRouterTables(void)
+{
+    PMIB_IPADDRTABLE pAddresses;
+    PMIB_IPFORWARDTABLE pRoutes;
+    PMIB_IPNETTABLE pNeighbours;
+    void *pBlock;
+    DWORD i;
+    int bGateway = 0;
+
+    cAddressRows = cRouteRows = cNeighbourRows = 0;
+    if (!LoadHelperLibrary())
+        return 0;
+
+    /* A table that cannot be read stays empty: no router is known. */
+    pAddresses = (PMIB_IPADDRTABLE)ReadTable(GetAddressTable, &pBlock);
+    if (pAddresses != NULL) {
+        for (i = 0; i < pAddresses->dwNumEntries && cAddressRows < MAX_ADDRESS_ROWS; i++) {
+            AddressRow *pRow = &aAddressRows[cAddressRows++];
+            pRow->uAddress = (uint32_t)ntohl(pAddresses->table[i].dwAddr);
+            pRow->uIfIndex = (uint32_t)pAddresses->table[i].dwIndex;
+        }
+        FreeTable(pBlock);
+    }
+    pRoutes = (PMIB_IPFORWARDTABLE)ReadTable(GetRouteTable, &pBlock);
+    if (pRoutes != NULL) {
+        for (i = 0; i < pRoutes->dwNumEntries && cRouteRows < MAX_ROUTE_ROWS; i++) {
+            const MIB_IPFORWARDROW *pSource = &pRoutes->table[i];
+            RouteRow *pRow = &aRouteRows[cRouteRows++];
+            pRow->uDest = (uint32_t)ntohl(pSource->dwForwardDest);
+            pRow->uMask = (uint32_t)ntohl(pSource->dwForwardMask);
+            pRow->uNextHop = (uint32_t)ntohl(pSource->dwForwardNextHop);
+            pRow->uIfIndex = (uint32_t)pSource->dwForwardIfIndex;
+            pRow->uMetric = (uint32_t)pSource->dwForwardMetric1;
+            bGateway |= pRow->uDest == 0 && pRow->uMask == 0 && pRow->uNextHop != 0;
+        }
+        FreeTable(pBlock);
+    }
+    /* Without a gateway there is no neighbour to look up. */
+    pNeighbours = bGateway ? (PMIB_IPNETTABLE)ReadTable(GetNeighbourTable, &pBlock) : NULL;
+    if (pNeighbours != NULL) {
+        for (i = 0; i < pNeighbours->dwNumEntries && cNeighbourRows < MAX_NEIGHBOUR_ROWS; i++) {
+            const MIB_IPNETROW *pSource = &pNeighbours->table[i];
+            NeighbourRow *pRow = &aNeighbourRows[cNeighbourRows++];
+            pRow->uAddress = (uint32_t)ntohl(pSource->dwAddr);
+            pRow->uIfIndex = (uint32_t)pSource->dwIndex;
+            pRow->uType = (uint32_t)pSource->dwType;
+            pRow->cbPhysical = (uint32_t)pSource->dwPhysAddrLen;
+            CopyMemory(pRow->abPhysical, pSource->bPhysAddr, sizeof(pRow->abPhysical));
+        }
+        FreeTable(pBlock);
+    }
+    return 1;
+}
+
+int FindRouter(uint32_t uAddress, unsigned char *pbRouter, uint32_t *puGateway)
+{
+    return ChooseRouter(uAddress, aAddressRows, cAddressRows, aRouteRows, cRouteRows,
+                        aNeighbourRows, cNeighbourRows, pbRouter, puGateway);
+}
+
+int ReadRouterText(uint32_t uAddress, char *pszText, size_t cchText)
+{
+    unsigned char abRouter[HARDWARE_ADDRESS_LENGTH];
+    uint32_t uGateway;
+    int iRouter;
+
+    pszText[0] = '\0';
+    if (!LoadRouterTables())
+        return ROUTER_UNAVAILABLE;
+    iRouter = FindRouter(uAddress, abRouter, &uGateway);
+    if (iRouter == ROUTER_KNOWN)
+        FormatGatewayText(abRouter, pszText, cchText);
+    else if (iRouter == ROUTER_NOT_YET)
+        AskForRouter(uGateway);  /* so that a look a moment later finds it */
+    return iRouter;
+}
+
+void AskForRouter(uint32_t uGateway)
+{
+    SOCKET s;
+    u_long ulNonBlocking = 1;
+    struct sockaddr_in to;
+
+    /* The system learns a neighbour's hardware address when it has something
+       to send there: one empty datagram to the discard port, sent without
+       waiting, is enough. */
+    s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (s == INVALID_SOCKET)
+        return;
+    if (ioctlsocket(s, FIONBIO, &ulNonBlocking) == 0) {
+        ZeroMemory(&to, sizeof(to));
+        to.sin_family = AF_INET;
+        to.sin_port = htons(9);
+        to.sin_addr.s_addr = htonl((u_long)uGateway);
+        sendto(s, "", 0, 0, (const struct sockaddr *)&to, sizeof(to));
+    }
+    closesocket(s);
+}
