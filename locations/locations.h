@@ -24,7 +24,8 @@ BOOL SaveSettings(void);
 const struct hostent *ResolveHostAddresses(void);
 /* Sets szCurrentLocation from the host's addresses and the location ranges. */
 void DetectLocation(void);
-/* Row of a printer name in PrinterTable (exact, case-sensitive), or -1. */
+/* Row of a printer name in PrinterTable (exact, case-sensitive), or -1; rows
+   of printers the code page cannot hold never match. */
 int FindPrinterRow(const char *pszName);
 /* Makes the current location's printer (or the no-match printer) the default. */
 void ApplyLocation(void);
