@@ -399,7 +399,8 @@ TEST_F(ConfigDialog, TheFieldLimitsStopTypingButAStoredLongerNameIsShownWhole)
 {
     const std::string longName(40, 'n');
     AutoSettings.bSetByIP = 1;
-    SetLocations({{longName, "Vanished", "10.0.0.1", "10.0.0.254"}});
+    // Stored without a printer (by hand): the list selects none.
+    SetLocations({{longName, "", "10.0.0.1", "10.0.0.254"}});
     std::string shownName, afterTyping, shortened, typedStart, typedName;
     int printerAtOpening = 0;
     std::vector<Loc> rows;
@@ -416,7 +417,6 @@ TEST_F(ConfigDialog, TheFieldLimitsStopTypingButAStoredLongerNameIsShownWhole)
         TypeInto(hLoc, IDC_IPSTART, "255.255.255.2550");
         typedStart = ControlText(hLoc, IDC_IPSTART);
         TypeInto(hLoc, IDC_IPSTART, "10.0.0.1");
-        // The printer is no longer installed: nothing is selected.
         Press(hLoc, IDOK);
         BoxNumber(1);
         TypeInto(hLoc, IDC_LOCATIONNAME, std::string(50, 'm'));
