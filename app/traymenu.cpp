@@ -12,7 +12,7 @@
    the printer the user saw, even when a listing has rewritten the table
    while the menu was open. */
 static PrinterRow MenuPrinterNames[MAX_PRINTERS];
-static int iMenuPrinterCount;
+static PrinterWideRow MenuPrinterWideNames[MAX_PRINTERS];
 
 void OnTrayNotify(HWND hwnd, HINSTANCE hInstance, UINT uMouseMsg)
 {
@@ -31,28 +31,45 @@ void OnTrayNotify(HWND hwnd, HINSTANCE hInstance, UINT uMouseMsg)
     }
 }
 
-/* After the menu has closed: switches to the printer the menu showed for
-   the command it posted, if the user chose a printer. */
-static void TakeMenuPrinterChoice(HWND hwnd)
-{
-    MSG msg;
+typedef BOOL (WINAPI *APPENDMENUWPROC)(HMENU, UINT, UINT_PTR, LPCWSTR);
 
-    /* The menu posts its command before TrackPopupMenu returns, so a
-       printer command waiting now is the user's choice: it names the row
-       as the menu showed it. Other commands go on to the window as usual. */
-    while (PeekMessageA(&msg, hwnd, WM_COMMAND, WM_COMMAND, PM_NOREMOVE) &&
-           msg.wParam < (WPARAM)iMenuPrinterCount) {
-        PeekMessageA(&msg, hwnd, WM_COMMAND, WM_COMMAND, PM_REMOVE);
-        SwitchDefaultPrinterByName(MenuPrinterNames[msg.wParam]);
+/* Adds a printer's row. A printer the code page cannot hold is shown by its
+   own name: its ANSI text is only a look-alike, which may even read like
+   another printer's name. */
+static void AppendPrinterRow(HMENU hMenu, int iRow)
+{
+    UINT uId = (UINT)(MENU_PRINTER_ID_FIRST + iRow);
+
+    if (MenuPrinterWideNames[iRow][0] != L'\0') {
+        HMODULE hUser = GetModuleHandleA("user32.dll");
+        APPENDMENUWPROC pfnAppendW = NULL;
+        if (hUser != NULL)
+            pfnAppendW = (APPENDMENUWPROC)(void (*)(void))GetProcAddress(hUser, "AppendMenuW");
+        if (pfnAppendW != NULL) {
+            wchar_t wszText[MENU_TEXT_SIZE];
+            ComposeMenuTextW(MenuPrinterWideNames[iRow], wszText, MENU_TEXT_SIZE);
+            if (pfnAppendW(hMenu, MF_STRING, (UINT_PTR)uId, wszText))
+                return;
+        }
     }
-    iMenuPrinterCount = 0;
+    {
+        char szText[MENU_TEXT_SIZE];
+        /* The name as the spooler gives it: an "&" in it is shown, not
+           taken as an access key. */
+        ComposeMenuText(MenuPrinterNames[iRow], szText, sizeof(szText));
+        AppendMenuA(hMenu, MF_STRING, (UINT_PTR)uId, szText);
+    }
 }
 
 void ShowTrayMenu(HINSTANCE hInstance, HWND hwnd)
 {
     HMENU hMenu;
     char szDefault[256];
+    PrinterWideRow wszDefault;
     POINT pt;
+    UINT uChoice;
+    int iMenuPrinterCount = 0;
+    int iChosen;
 
     (void)hInstance;
     hMenu = CreatePopupMenu();
@@ -64,27 +81,26 @@ void ShowTrayMenu(HINSTANCE hInstance, HWND hwnd)
     AppendMenuA(hMenu, MF_SEPARATOR, 0, NULL);
 
     GetDefaultPrinterName(szDefault, 255);
-    iMenuPrinterCount = 0;
+    GetDefaultPrinterWideName(wszDefault, NAME_FIELD_SIZE);
     if (bEnumBusy) {
         /* Disabled but drawn normally: a notice, not a choice. */
         AppendMenuA(hMenu, MF_STRING | MF_DISABLED, 0, MENU_TEXT_BUSY);
     } else {
         int iCount = iPrinterCount;
-        UINT uPos = 4;
+        UINT uPos = MENU_FIRST_PRINTER_POS;
         int iRow;
-        char szText[MENU_TEXT_SIZE];
 
-        for (iRow = 0; iRow < iCount; iRow++)
+        for (iRow = 0; iRow < iCount; iRow++) {
             CopyPrinterName(MenuPrinterNames[iRow], PrinterTable[iRow]);
+            CopyPrinterWideName(MenuPrinterWideNames[iRow], PrinterWideNames[iRow]);
+        }
         iMenuPrinterCount = iCount;
         /* Last row first; the walk meets the lowest row last, so of two rows
            with the default's name the lower one ends up bold. */
         for (iRow = iCount - 1; iRow >= 0; iRow--) {
-            /* The name as the spooler gives it: an "&" in it is shown, not
-               taken as an access key. */
-            ComposeMenuText(MenuPrinterNames[iRow], szText, sizeof(szText));
-            AppendMenuA(hMenu, MF_STRING, (UINT_PTR)iRow, szText);
-            if (strcmp(MenuPrinterNames[iRow], szDefault) == 0)
+            AppendPrinterRow(hMenu, iRow);
+            if (IsSamePrinter(MenuPrinterNames[iRow], MenuPrinterWideNames[iRow], szDefault,
+                              wszDefault))
                 SetMenuDefaultItem(hMenu, uPos, TRUE);
             uPos++;
         }
@@ -95,11 +111,24 @@ void ShowTrayMenu(HINSTANCE hInstance, HWND hwnd)
     /* Without the foreground the menu would not close when the user clicks
        elsewhere; the posted WM_NULL lets it close properly afterwards. */
     SetForegroundWindow(hwnd);
-    TrackPopupMenu(hMenu, TPM_RIGHTBUTTON | TPM_RIGHTALIGN | TPM_BOTTOMALIGN, pt.x, pt.y, 0, hwnd,
-                   NULL);
+    /* The choice comes back here rather than through the queue, where a
+       command posted by another program could pass for it. */
+    uChoice = (UINT)TrackPopupMenu(hMenu, TPM_RIGHTBUTTON | TPM_RIGHTALIGN | TPM_BOTTOMALIGN |
+                                              TPM_RETURNCMD | TPM_NONOTIFY,
+                                   pt.x, pt.y, 0, hwnd, NULL);
     PostMessageA(hwnd, WM_NULL, 0, 0);
     DestroyMenu(hMenu);
-    TakeMenuPrinterChoice(hwnd);
+    if (uChoice == 0)
+        return;
+    /* A printer row means the printer the menu showed, even when a listing
+       has rewritten the table while the menu was open. */
+    iChosen = MenuPrinterRowOf(uChoice, iMenuPrinterCount);
+    if (iChosen < 0)
+        PostMessageA(hwnd, WM_COMMAND, (WPARAM)uChoice, 0);
+    else if (MenuPrinterWideNames[iChosen][0] != L'\0')
+        SwitchDefaultPrinterByWideName(MenuPrinterWideNames[iChosen]);
+    else
+        SwitchDefaultPrinterByName(MenuPrinterNames[iChosen]);
 }
 
 

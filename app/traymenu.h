@@ -13,6 +13,8 @@
 #endif
 
 #define MENU_TEXT_BUSY "Processing - Please wait"
+/* The printers' rows follow About, Config..., Exit and a separator. */
+#define MENU_FIRST_PRINTER_POS 4
 
 void OnTrayNotify(HWND hwnd, HINSTANCE hInstance, UINT uMouseMsg);
 void ShowTrayMenu(HINSTANCE hInstance, HWND hwnd);

@@ -36,5 +36,7 @@ typedef struct AutoSettingsRecord {
 } AutoSettingsRecord;
 
 typedef char PrinterRow[NAME_FIELD_SIZE];
+/* A printer's name in UTF-16, as the NT spooler keeps it. */
+typedef wchar_t PrinterWideRow[NAME_FIELD_SIZE];
 
 #endif

@@ -2,6 +2,7 @@
 #include "state.h"
 
 PrinterRow PrinterTable[MAX_PRINTERS];
+PrinterWideRow PrinterWideNames[MAX_PRINTERS];
 volatile LONG iPrinterCount;
 
 AutoSettingsRecord AutoSettings;

@@ -34,6 +34,9 @@
 typedef BOOL (WINAPI *INVOKEPRINTERCOMMANDPROC)(HWND, UINT, LPCSTR, LPCSTR, BOOL);
 
 extern PrinterRow PrinterTable[MAX_PRINTERS];
+/* Beside each row: the spooler's own name when the code page cannot hold it
+   (the row then holds only a look-alike), empty for every other row. */
+extern PrinterWideRow PrinterWideNames[MAX_PRINTERS];
 extern volatile LONG iPrinterCount;
 
 extern AutoSettingsRecord AutoSettings;

@@ -41,8 +41,39 @@ void FillPrinterBox(HWND hDlg, int iBoxId)
 
     /* The worker may be rewriting the table: the count is read afresh for
        every row and the table's size bounds it whatever it says. */
-    for (iRow = 0; iRow < iPrinterCount && iRow < MAX_PRINTERS; iRow++)
-        SendDlgItemMessageA(hDlg, iBoxId, CB_ADDSTRING, 0, (LPARAM)PrinterTable[iRow]);
+    for (iRow = 0; iRow < iPrinterCount && iRow < MAX_PRINTERS; iRow++) {
+        /* Settings hold ANSI text, which cannot name a printer the code
+           page cannot hold: such a printer is not offered. */
+        if (PrinterWideNames[iRow][0] == L'\0')
+            SendDlgItemMessageA(hDlg, iBoxId, CB_ADDSTRING, 0, (LPARAM)PrinterTable[iRow]);
+    }
+}
+
+int SelectPrinterInBox(HWND hDlg, int iBoxId, const char *pszName)
+{
+    char szItem[NAME_FIELD_SIZE];
+    LRESULT iFirst, iItem;
+
+    /* The box finds names without regard to case; only the very name
+       counts, or a stored printer would turn into another one at OK. */
+    iFirst = iItem = SendDlgItemMessageA(hDlg, iBoxId, CB_FINDSTRINGEXACT, (WPARAM)-1,
+                                         (LPARAM)pszName);
+    while (iItem != CB_ERR) {
+        if (SendDlgItemMessageA(hDlg, iBoxId, CB_GETLBTEXTLEN, (WPARAM)iItem, 0) <
+                NAME_FIELD_SIZE &&
+            SendDlgItemMessageA(hDlg, iBoxId, CB_GETLBTEXT, (WPARAM)iItem, (LPARAM)szItem) !=
+                CB_ERR &&
+            strcmp(szItem, pszName) == 0) {
+            SendDlgItemMessageA(hDlg, iBoxId, CB_SETCURSEL, (WPARAM)iItem, 0);
+            return 1;
+        }
+        iItem = SendDlgItemMessageA(hDlg, iBoxId, CB_FINDSTRINGEXACT, (WPARAM)iItem,
+                                    (LPARAM)pszName);
+        /* The search wraps around to the top: once round is enough. */
+        if (iItem <= iFirst)
+            break;
+    }
+    return 0;
 }
 
 void InitConfigControls(HWND hDlg, const AutoSettingsRecord *pSettings)
@@ -80,10 +111,11 @@ void InitConfigControls(HWND hDlg, const AutoSettingsRecord *pSettings)
 
     FillPrinterBox(hDlg, IDC_NOMATCHPRINTER);
     /* An empty text would match the first printer on some systems; it must
-       leave the box empty. */
-    if (pSettings->szNoMatchPrinter[0] != '\0')
-        SendDlgItemMessageA(hDlg, IDC_NOMATCHPRINTER, CB_SELECTSTRING, (WPARAM)-1,
-                            (LPARAM)pSettings->szNoMatchPrinter);
+       leave the box empty. A printer not installed (yet) keeps its name as
+       the box's text, so OK stores it unchanged. */
+    if (pSettings->szNoMatchPrinter[0] != '\0' &&
+        !SelectPrinterInBox(hDlg, IDC_NOMATCHPRINTER, pSettings->szNoMatchPrinter))
+        SetDlgItemTextA(hDlg, IDC_NOMATCHPRINTER, pSettings->szNoMatchPrinter);
 }
 
 /* Dots per inch of the display, 96 at 100 %. The program declares itself

@@ -26,8 +26,12 @@ BOOL AddLocationRow(HWND hList, const LocationRecord *pRecord);
 BOOL ReadLocationList(HWND hList, AutoSettingsRecord *pSettings);
 /* Reads the check boxes, the no-match printer and the icon action. */
 void ReadConfigControls(HWND hDlg, AutoSettingsRecord *pSettings);
-/* Adds every printer of the table to a combo box, which sorts them. */
+/* Adds every printer of the table that settings can name to a combo box,
+   which sorts them. */
 void FillPrinterBox(HWND hDlg, int iBoxId);
+/* Selects the item that is exactly pszName (case counts); 0, with the
+   selection left alone, when there is none. */
+int SelectPrinterInBox(HWND hDlg, int iBoxId, const char *pszName);
 
 INT_PTR CALLBACK LocationDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
 

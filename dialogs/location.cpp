@@ -73,10 +73,16 @@ static void InitLocationControls(HWND hDlg)
         SetDlgItemTextA(hDlg, IDC_LOCATIONNAME, LocationEdit.szLocationName);
         SetDlgItemTextA(hDlg, IDC_IPSTART, LocationEdit.szIPStart);
         SetDlgItemTextA(hDlg, IDC_IPFINISH, LocationEdit.szIPFinish);
-        /* An empty name would select the first printer on some systems. */
-        if (LocationEdit.szPrinterName[0] != '\0')
-            SendDlgItemMessageA(hDlg, IDC_PRINTER, CB_SELECTSTRING, (WPARAM)-1,
-                                (LPARAM)LocationEdit.szPrinterName);
+        /* An empty name would select the first printer on some systems. A
+           printer not installed (yet) is added to the list, so OK keeps it
+           unless the user picks another. */
+        if (LocationEdit.szPrinterName[0] != '\0' &&
+            !SelectPrinterInBox(hDlg, IDC_PRINTER, LocationEdit.szPrinterName)) {
+            LRESULT iItem = SendDlgItemMessageA(hDlg, IDC_PRINTER, CB_ADDSTRING, 0,
+                                                (LPARAM)LocationEdit.szPrinterName);
+            if (iItem >= 0)
+                SendDlgItemMessageA(hDlg, IDC_PRINTER, CB_SETCURSEL, (WPARAM)iItem, 0);
+        }
     }
 
     /* After the pre-fill: a longer stored name is shown whole and can only

@@ -2,6 +2,7 @@
    becomes the default. Printers are found by exact name in the table. */
 #include <string.h>
 #include "../core/state.h"
+#include "../printers/printerlogic.h"
 #include "../printers/printers.h"
 #include "../tray/noticelogic.h"
 #include "../tray/tray.h"
@@ -14,7 +15,9 @@ int FindPrinterRow(const char *pszName)
     int iRow;
 
     for (iRow = 0; iRow < iCount; iRow++) {
-        if (strcmp(PrinterTable[iRow], pszName) == 0)
+        /* A stored name is ANSI text: it never names a printer the code
+           page cannot hold, even when that printer's look-alike equals it. */
+        if (IsSamePrinter(PrinterTable[iRow], PrinterWideNames[iRow], pszName, L""))
             return iRow;
     }
     return -1;

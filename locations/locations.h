@@ -73,7 +73,8 @@ int FindRouter(uint32_t uAddress, unsigned char *pbRouter, uint32_t *puGateway);
 int ReadRouterText(uint32_t uAddress, char *pszText, size_t cchText);
 /* Sends one empty datagram to a gateway (host order), never waiting. */
 void AskForRouter(uint32_t uGateway);
-/* Row of a printer name in PrinterTable (exact, case-sensitive), or -1. */
+/* Row of a printer name in PrinterTable (exact, case-sensitive), or -1; rows
+   of printers the code page cannot hold never match. */
 int FindPrinterRow(const char *pszName);
 /* Makes the current location's printer (or the no-match printer) the default. */
 void ApplyLocation(void);

@@ -47,6 +47,45 @@ static int ListPrinters(DWORD dwFlags, DWORD dwLevel)
         const char *pszName = (dwLevel == 5) ? ((PRINTER_INFO_5A *)pBuffer)[i].pPrinterName
                                              : ((PRINTER_INFO_4A *)pBuffer)[i].pPrinterName;
         CopyPrinterName(PrinterTable[i], pszName ? pszName : "");
+        PrinterWideNames[i][0] = L'\0';
+    }
+    HeapFree(GetProcessHeap(), 0, pBuffer);
+    return iCount;
+}
+
+/* NT: the spooler's own names, from one wide listing, so a row and its wide
+   name always belong to the same printer. A row whose name the code page
+   cannot hold keeps the wide name; its ANSI text is the look-alike the ANSI
+   functions would give. Returns -1 when the spooler has no wide listing. */
+static int ListPrintersWide(DWORD dwFlags)
+{
+    ENUMPRINTERSWPROC pfnEnum = Spooler.pfnEnumPrintersW;
+    DWORD cbNeeded = 0, cReturned = 0;
+    BYTE *pBuffer;
+    int i, iCount;
+
+    if (pfnEnum == NULL)
+        return -1;
+    pfnEnum(dwFlags, NULL, 4, NULL, 0, &cbNeeded, &cReturned);
+    pBuffer = (BYTE *)HeapAlloc(GetProcessHeap(), 0, cbNeeded ? cbNeeded : 1);
+    if (pBuffer == NULL)
+        return 0;
+    cReturned = 0;
+    if (!pfnEnum(dwFlags, NULL, 4, pBuffer, cbNeeded, &cbNeeded, &cReturned))
+        cReturned = 0;
+    iCount = CapPrinterCount(cReturned);
+    for (i = 0; i < iCount; i++) {
+        const wchar_t *pwszName = ((PRINTER_INFO_4W *)pBuffer)[i].pPrinterName;
+        if (pwszName == NULL)
+            pwszName = L"";
+        /* A name too long for the row is cut, as the ANSI listing does. */
+        if (WideCharToMultiByte(CP_ACP, 0, pwszName, -1, PrinterTable[i], NAME_FIELD_SIZE, NULL,
+                                NULL) == 0)
+            PrinterTable[i][NAME_FIELD_SIZE - 1] = '\0';
+        if (IsAnsiPrinterName(pwszName))
+            PrinterWideNames[i][0] = L'\0';
+        else
+            CopyPrinterWideName(PrinterWideNames[i], pwszName);
     }
     HeapFree(GetProcessHeap(), 0, pBuffer);
     return iCount;
@@ -67,7 +106,10 @@ void __cdecl EnumPrinterThread(void *pArg)
         dwFlags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
         dwLevel = 4;
     }
-    iCount = ListPrinters(dwFlags, dwLevel);
+    /* The 9x spooler is ANSI: its names are the printers' own. */
+    iCount = iPlatform == PLATFORM_WIN9X ? -1 : ListPrintersWide(dwFlags);
+    if (iCount < 0)
+        iCount = ListPrinters(dwFlags, dwLevel);
 
     /* The count is published only after every row is written. */
     InterlockedExchange(&iPrinterCount, iCount);

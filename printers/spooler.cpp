@@ -28,4 +28,6 @@ void LoadSpooler(void)
     Spooler.pfnSetPrinter = (SETPRINTERPROC)FindEntryPoint("SetPrinterA");
     Spooler.pfnClosePrinter = (CLOSEPRINTERPROC)FindEntryPoint("ClosePrinter");
     Spooler.pfnSetDefaultPrinter = (SETDEFAULTPRINTERPROC)FindEntryPoint("SetDefaultPrinterA");
+    Spooler.pfnEnumPrintersW = (ENUMPRINTERSWPROC)FindEntryPoint("EnumPrintersW");
+    Spooler.pfnSetDefaultPrinterW = (SETDEFAULTPRINTERWPROC)FindEntryPoint("SetDefaultPrinterW");
 }

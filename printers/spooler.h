@@ -13,9 +13,12 @@ typedef BOOL (WINAPI *GETPRINTERPROC)(HANDLE, DWORD, LPBYTE, DWORD, LPDWORD);
 typedef BOOL (WINAPI *SETPRINTERPROC)(HANDLE, DWORD, LPBYTE, DWORD);
 typedef BOOL (WINAPI *CLOSEPRINTERPROC)(HANDLE);
 typedef BOOL (WINAPI *SETDEFAULTPRINTERPROC)(LPCSTR);
+typedef BOOL (WINAPI *ENUMPRINTERSWPROC)(DWORD, LPWSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD);
+typedef BOOL (WINAPI *SETDEFAULTPRINTERWPROC)(LPCWSTR);
 
 /* An entry point the system lacks stays NULL; its callers then list nothing
-   or set nothing. SetDefaultPrinterA exists from NT 5 on only. */
+   or set nothing. SetDefaultPrinterA exists from NT 5 on only. The wide
+   entry points serve only printers whose names the code page cannot hold. */
 typedef struct SpoolerEntryPoints {
     ENUMPRINTERSPROC pfnEnumPrinters;
     OPENPRINTERPROC pfnOpenPrinter;
@@ -23,6 +26,8 @@ typedef struct SpoolerEntryPoints {
     SETPRINTERPROC pfnSetPrinter;
     CLOSEPRINTERPROC pfnClosePrinter;
     SETDEFAULTPRINTERPROC pfnSetDefaultPrinter;
+    ENUMPRINTERSWPROC pfnEnumPrintersW;
+    SETDEFAULTPRINTERWPROC pfnSetDefaultPrinterW;
 } SpoolerEntryPoints;
 
 extern SpoolerEntryPoints Spooler;

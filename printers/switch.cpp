@@ -54,6 +54,46 @@ static BOOL SetDefaultBySpooler(const char *pszName)
     return bDone;
 }
 
+typedef BOOL (WINAPI *WRITEPROFILESTRINGWPROC)(LPCWSTR, LPCWSTR, LPCWSTR);
+
+/* NT 4: the wide profile entry, in the same "name,driver,port" form. The
+   driver and port come from the wide listing, which names the printer
+   exactly; the entry is written only when the printer is still there. */
+static BOOL SetDefaultByWideProfile(const wchar_t *pwszName)
+{
+    ENUMPRINTERSWPROC pfnEnum = Spooler.pfnEnumPrintersW;
+    HMODULE hKernel = GetModuleHandleA("kernel32.dll");
+    WRITEPROFILESTRINGWPROC pfnWrite = NULL;
+    DWORD cbNeeded = 0, cReturned = 0, i;
+    PRINTER_INFO_2W *pInfo;
+    BOOL bDone = FALSE;
+
+    if (hKernel != NULL)
+        pfnWrite = (WRITEPROFILESTRINGWPROC)(void (*)(void))GetProcAddress(hKernel,
+                                                                           "WriteProfileStringW");
+    if (pfnEnum == NULL || pfnWrite == NULL)
+        return FALSE;
+    pfnEnum(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, NULL, 2, NULL, 0, &cbNeeded, &cReturned);
+    pInfo = (PRINTER_INFO_2W *)HeapAlloc(GetProcessHeap(), 0, cbNeeded ? cbNeeded : 1);
+    if (pInfo == NULL)
+        return FALSE;
+    if (pfnEnum(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, NULL, 2, (LPBYTE)pInfo, cbNeeded,
+                &cbNeeded, &cReturned)) {
+        for (i = 0; i < cReturned && !bDone; i++) {
+            wchar_t wszEntry[DEVICE_ENTRY_SIZE];
+            if (pInfo[i].pPrinterName == NULL || wcscmp(pInfo[i].pPrinterName, pwszName) != 0)
+                continue;
+            if (ComposeWideDeviceEntry(wszEntry, DEVICE_ENTRY_SIZE, pInfo[i].pPrinterName,
+                                       pInfo[i].pDriverName ? pInfo[i].pDriverName : L"",
+                                       pInfo[i].pPortName ? pInfo[i].pPortName : L""))
+                bDone = pfnWrite(L"windows", L"device", wszEntry);
+            break;
+        }
+    }
+    HeapFree(GetProcessHeap(), 0, pInfo);
+    return bDone;
+}
+
 void StartIconRestoreTimer(void)
 {
     /* Same id every time: a second switch within the delay replaces the
@@ -64,10 +104,29 @@ void StartIconRestoreTimer(void)
 void SwitchDefaultPrinter(int iRow)
 {
     char szName[256];
+    PrinterWideRow wszName;
 
     /* A private copy: a worker may rewrite the table while this runs. */
     StringCchCopyA(szName, sizeof(szName), PrinterTable[iRow]);
-    SwitchDefaultPrinterByName(szName);
+    CopyPrinterWideName(wszName, PrinterWideNames[iRow]);
+    /* A row kept by its wide name is that printer, never its look-alike. */
+    if (wszName[0] != L'\0')
+        SwitchDefaultPrinterByWideName(wszName);
+    else
+        SwitchDefaultPrinterByName(szName);
+}
+
+/* After a switch: everyone hears of it, and the icon shows it a moment. */
+static void AnnounceSwitch(void)
+{
+    SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE, 0, 0, SMTO_ABORTIFHUNG, 1000, NULL);
+    SetTrayIcon(1);
+    /* A timer belongs to the thread that owns the window; a switch made on the
+       enumeration worker asks the main thread to start it. */
+    if (GetWindowThreadProcessId(hMainWnd, NULL) == GetCurrentThreadId())
+        StartIconRestoreTimer();
+    else
+        PostMessageA(hMainWnd, MSG_START_ICON_TIMER, 0, 0);
 }
 
 void SwitchDefaultPrinterByName(const char *pszName)
@@ -80,13 +139,18 @@ void SwitchDefaultPrinterByName(const char *pszName)
     } else if (!SetDefaultBySpooler(pszName)) {
         return;
     }
+    AnnounceSwitch();
+}
 
-    SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE, 0, 0, SMTO_ABORTIFHUNG, 1000, NULL);
-    SetTrayIcon(1);
-    /* A timer belongs to the thread that owns the window; a switch made on the
-       enumeration worker asks the main thread to start it. */
-    if (GetWindowThreadProcessId(hMainWnd, NULL) == GetCurrentThreadId())
-        StartIconRestoreTimer();
-    else
-        PostMessageA(hMainWnd, MSG_START_ICON_TIMER, 0, 0);
+void SwitchDefaultPrinterByWideName(const wchar_t *pwszName)
+{
+    BOOL bDone = FALSE;
+
+    if (iPlatform == PLATFORM_NT5)
+        bDone = Spooler.pfnSetDefaultPrinterW != NULL && Spooler.pfnSetDefaultPrinterW(pwszName);
+    else if (iPlatform == PLATFORM_NT_OLD)
+        bDone = SetDefaultByWideProfile(pwszName);
+    /* The 9x spooler has no such printers. */
+    if (bDone)
+        AnnounceSwitch();
 }

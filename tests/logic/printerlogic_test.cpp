@@ -3,6 +3,10 @@
 #include <cstring>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "printers/printerlogic.h"
 
 namespace {
@@ -95,6 +99,97 @@ TEST(PrinterRows, ALongNameIsCutInsideItsRow)
     EXPECT_EQ(rows[1][0], 'X') << "the name ran into the next row";
     CopyPrinterName(rows[0], "Beta");
     EXPECT_STREQ(rows[0], "Beta");
+}
+
+}  // namespace
+
+namespace {
+
+#ifdef _WIN32
+// The system's own conversions, with the code page given.
+int ToAnsi(unsigned int uCodePage, const wchar_t *pwszText, char *pszOut, int cbOut, int *pbUsedDefault)
+{
+    BOOL bUsed = FALSE;
+    int n = WideCharToMultiByte(uCodePage, WC_NO_BEST_FIT_CHARS, pwszText, -1, pszOut, cbOut, NULL,
+                                &bUsed);
+    *pbUsedDefault = bUsed != FALSE;
+    return n;
+}
+
+int ToWide(unsigned int uCodePage, const char *pszText, wchar_t *pwszOut, int cchOut)
+{
+    return MultiByteToWideChar(uCodePage, 0, pszText, -1, pwszOut, cchOut);
+}
+#else
+// A model of the two code pages for the characters below: ASCII as itself,
+// these few above it, and "?" with the used-default flag for any other.
+struct CodePageChar {
+    unsigned int uCodePage;
+    wchar_t wc;
+    unsigned char byte;
+};
+const CodePageChar kCodePages[] = {
+    {1252, 0x00E9, 0xE9}, {1252, 0x00C5, 0xC5}, {1250, 0x00E9, 0xE9}, {1250, 0x0141, 0xA3}};
+
+int ToAnsi(unsigned int uCodePage, const wchar_t *pwszText, char *pszOut, int cbOut, int *pbUsedDefault)
+{
+    int n = 0;
+    *pbUsedDefault = 0;
+    for (;; pwszText++) {
+        int byte = *pwszText < 0x80 ? (int)*pwszText : -1;
+        for (const CodePageChar &c : kCodePages)
+            if (c.uCodePage == uCodePage && c.wc == *pwszText)
+                byte = c.byte;
+        if (byte < 0) {
+            byte = '?';
+            *pbUsedDefault = 1;
+        }
+        if (n >= cbOut)
+            return 0;
+        pszOut[n++] = (char)byte;
+        if (*pwszText == 0)
+            return n;
+    }
+}
+
+int ToWide(unsigned int uCodePage, const char *pszText, wchar_t *pwszOut, int cchOut)
+{
+    int n = 0;
+    for (;; pszText++) {
+        unsigned char byte = (unsigned char)*pszText;
+        wchar_t wc = byte < 0x80 ? byte : 0xFFFD;
+        for (const CodePageChar &c : kCodePages)
+            if (c.uCodePage == uCodePage && c.byte == byte)
+                wc = c.wc;
+        if (n >= cchOut)
+            return 0;
+        pwszOut[n++] = wc;
+        if (byte == 0)
+            return n;
+    }
+}
+#endif
+
+TEST(PrinterNames, AreRepresentableOnlyWhenTheCodePageHoldsThemExactly)
+{
+    struct Case {
+        const wchar_t *name;
+        int in1252, in1250;
+    };
+    const std::wstring longName(300, L'a');
+    const Case cases[] = {
+        {L"Laser", 1, 1},
+        {L"Who?", 1, 1},                    // a "?" of its own is no stand-in
+        {L"Caf\u00E9", 1, 1},
+        {L"\u00C5sa", 1, 0},
+        {L"\u0141aser", 0, 1},              // its look-alike "Laser" is another printer
+        {L"Omega-\u03A9mega", 0, 0},
+        {longName.c_str(), 0, 0},           // would be cut in its row
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(IsNameRepresentable(c.name, 1252, ToAnsi, ToWide), c.in1252) << c.name[0];
+        EXPECT_EQ(IsNameRepresentable(c.name, 1250, ToAnsi, ToWide), c.in1250) << c.name[0];
+    }
 }
 
 }  // namespace

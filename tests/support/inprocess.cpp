@@ -2,6 +2,7 @@
 #include "inprocess.h"
 
 #include <commctrl.h>
+#include <cstring>
 
 #include "app/mainwnd.h"
 #include "printers/spooler.h"
@@ -14,16 +15,36 @@ WNDPROC g_originalProc;
 LRESULT CALLBACK RecordingProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     g_messages.push_back({uMsg, wParam, lParam, GetTickCount()});
-    if (uMsg == WM_INITMENUPOPUP && InProcessTest::onMenuPopup) {
-        auto handler = InProcessTest::onMenuPopup;
-        handler(reinterpret_cast<HMENU>(wParam));
-    }
     return CallWindowProcA(g_originalProc, hwnd, uMsg, wParam, lParam);
+}
+
+#ifndef MN_GETHMENU
+#define MN_GETHMENU 0x01E1
+#endif
+
+// The tray menu tells its owner nothing (it returns its choice), so a popup
+// menu is seen by its window: made when it opens, destroyed when it closes.
+LRESULT CALLBACK WatchMenuWindows(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPRETSTRUCT *p = reinterpret_cast<const CWPRETSTRUCT *>(lParam);
+    char cls[16] = "";
+    if (code == HC_ACTION && (p->message == WM_CREATE || p->message == WM_DESTROY) &&
+        GetClassNameA(p->hwnd, cls, sizeof(cls)) && strcmp(cls, "#32768") == 0) {
+        if (p->message == WM_CREATE && InProcessTest::onMenuPopup) {
+            auto handler = InProcessTest::onMenuPopup;
+            handler(reinterpret_cast<HMENU>(SendMessageA(p->hwnd, MN_GETHMENU, 0, 0)));
+        } else if (p->message == WM_DESTROY && InProcessTest::onMenuClosed) {
+            auto handler = InProcessTest::onMenuClosed;
+            handler();
+        }
+    }
+    return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
 }  // namespace
 
 std::function<void(HMENU)> InProcessTest::onMenuPopup;
+std::function<void()> InProcessTest::onMenuClosed;
 
 void InProcessTest::SetUp()
 {
@@ -34,6 +55,7 @@ void InProcessTest::SetUp()
         // What the main window's creation does first; some tests list
         // printers without a window.
         LoadSpooler();
+        SetWindowsHookExA(WH_CALLWNDPROCRET, WatchMenuWindows, NULL, GetCurrentThreadId());
         registered = true;
     }
     WaitEnumerationIdle();
@@ -48,6 +70,7 @@ void InProcessTest::SetUp()
     pfnInvokePrinterCommand = NULL;
     hMainWnd = NULL;
     onMenuPopup = nullptr;
+    onMenuClosed = nullptr;
     g_messages.clear();
 }
 
@@ -55,6 +78,7 @@ void InProcessTest::TearDown()
 {
     WaitEnumerationIdle();
     onMenuPopup = nullptr;
+    onMenuClosed = nullptr;
     if (hMainWnd != NULL && IsWindow(hMainWnd))
         DestroyWindow(hMainWnd);
     // WM_DESTROY posts the quit message to this thread; drop it.

@@ -36,8 +36,10 @@ protected:
     static void ClearMessages();
 
 public:
-    // Called (once each) for popup menus the main window is about to show.
+    // Called (once each) for popup menus this thread is about to show, and
+    // when one has closed, before the code that showed it goes on.
     static std::function<void(HMENU)> onMenuPopup;
+    static std::function<void()> onMenuClosed;
 };
 
 #endif

@@ -399,7 +399,8 @@ TEST_F(ConfigDialog, TheFieldLimitsStopTypingButAStoredLongerNameIsShownWhole)
 {
     const std::string longName(40, 'n');
     AutoSettings.bSetByIP = 1;
-    SetLocations({{longName, "Vanished", "10.0.0.1", "10.0.0.254"}});
+    // Stored without a printer (by hand): the list selects none.
+    SetLocations({{longName, "", "10.0.0.1", "10.0.0.254"}});
     std::string shownName, afterTyping, shortened, typedStart, typedName;
     int printerAtOpening = 0;
     std::vector<Loc> rows;
@@ -416,7 +417,6 @@ TEST_F(ConfigDialog, TheFieldLimitsStopTypingButAStoredLongerNameIsShownWhole)
         TypeInto(hLoc, IDC_IPSTART, "255.255.255.2550");
         typedStart = ControlText(hLoc, IDC_IPSTART);
         TypeInto(hLoc, IDC_IPSTART, "10.0.0.1");
-        // The printer is no longer installed: nothing is selected.
         Press(hLoc, IDOK);
         BoxNumber(1);
         TypeInto(hLoc, IDC_LOCATIONNAME, std::string(50, 'm'));
@@ -916,23 +916,24 @@ TEST_F(ConfigDialog, CancelEscapeAndTheCloseCommandAfterEditsChangeNothing)
     }
 }
 
-TEST_F(ConfigDialog, TheNoMatchBoxShowsTheFirstMatchingPrinterAndStoresItsText)
+// A stored printer is selected only by its very name; one that is not
+// installed (yet), or differs only in case, keeps its name through OK in both
+// dialogs: no prefix or case match turns it into another printer.
+TEST_F(ConfigDialog, BothPrinterBoxesSelectOnlyTheExactNameAndKeepAStoredOneNotInstalled)
 {
-    // Sorted in the box as: Inkjet, laser east, Laser West.
-    const char *table[] = {"Laser West", "laser east", "Inkjet"};
+    // Sorted in the boxes as: GammaColor, Inkjet, Laser West.
+    const char *table[] = {"Laser West", "GammaColor", "Inkjet"};
     struct Case {
         const char *stored;
         const char *typed;  // nullptr: left as shown
-        const char *shown;
         const char *kept;
     };
     const Case cases[] = {
-        {"Inkjet", nullptr, "Inkjet", "Inkjet"},             // exact name
-        {"LASER", nullptr, "laser east", "laser east"},      // prefix, any case: first in order
-        {"laser w", nullptr, "Laser West", "Laser West"},
-        {"Plotter", nullptr, "", ""},                        // no printer begins so
-        {"", nullptr, "", ""},
-        {"Inkjet", "My Own Printer", "Inkjet", "My Own Printer"},  // typed: stored as typed
+        {"Inkjet", nullptr, "Inkjet"},                // exact name
+        {"Gamma", nullptr, "Gamma"},                  // not installed; another begins so
+        {"laser west", nullptr, "laser west"},        // differs only in case
+        {"", nullptr, ""},
+        {"Inkjet", "My Own Printer", "My Own Printer"},  // typed: stored as typed
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string("stored \"") + c.stored + "\"");
@@ -946,17 +947,36 @@ TEST_F(ConfigDialog, TheNoMatchBoxShowsTheFirstMatchingPrinterAndStoresItsText)
         AutoSettings.bSetByIP = 1;
         AutoSettings.bIfNoMatch = 1;
         lstrcpynA(AutoSettings.szNoMatchPrinter, c.stored, NAME_FIELD_SIZE);
-        std::string shown;
+        const bool located = c.stored[0] != '\0' && c.typed == nullptr;
+        SetLocations({});
+        if (located)
+            SetLocations({{"Site", c.stored, "10.0.0.1", "10.0.0.9"}});
+        std::string shown, locationShown;
+        int selected = -2;
         RunConfig([&](HWND hDlg) {
             shown = ControlText(hDlg, IDC_NOMATCHPRINTER);
             if (c.typed != nullptr)
                 TypeInto(hDlg, IDC_NOMATCHPRINTER, c.typed);
+            if (located) {
+                ClickListRow(ListOf(hDlg), 0);
+                HWND hLoc = OpenLocationDialog(hDlg, IDC_MODIFY);
+                ASSERT_NE(hLoc, (HWND)NULL);
+                locationShown = ControlText(hLoc, IDC_PRINTER);
+                selected = SelectedPrinter(hLoc);
+                Press(hLoc, IDOK);
+                EXPECT_TRUE(WaitClosed(hLoc));
+            }
             Press(hDlg, IDOK);
             EXPECT_TRUE(WaitClosed(hDlg));
         });
-        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(shown, c.stored);
         EXPECT_STREQ(AutoSettings.szNoMatchPrinter, c.kept);
         EXPECT_EQ(ReadStored().szNoMatchPrinter, c.kept);
+        if (located) {
+            EXPECT_EQ(locationShown, c.stored);
+            EXPECT_GE(selected, 0);
+            EXPECT_EQ(ReadStored().locations, std::vector<Loc>({{"Site", c.kept, "10.0.0.1", "10.0.0.9"}}));
+        }
     }
 }
 

@@ -128,9 +128,9 @@ TEST_F(Storm, TheRealProgramKeepsAnsweringAndIsRightAfterwards)
 // runs from its size query to the return of its fetch.
 volatile LONG g_listings, g_running, g_mostAtOnce;
 ENUMPRINTERSPROC g_realEnumPrinters;
+ENUMPRINTERSWPROC g_realEnumPrintersW;
 
-BOOL WINAPI CountingEnumPrinters(DWORD flags, LPSTR name, DWORD level, LPBYTE buffer, DWORD cb,
-                                 LPDWORD needed, LPDWORD returned)
+void CountListingStart(LPBYTE buffer)
 {
     if (buffer == NULL) {
         InterlockedIncrement(&g_listings);
@@ -138,7 +138,24 @@ BOOL WINAPI CountingEnumPrinters(DWORD flags, LPSTR name, DWORD level, LPBYTE bu
         for (LONG most = g_mostAtOnce; now > most; most = g_mostAtOnce)
             InterlockedCompareExchange(&g_mostAtOnce, now, most);
     }
+}
+
+BOOL WINAPI CountingEnumPrinters(DWORD flags, LPSTR name, DWORD level, LPBYTE buffer, DWORD cb,
+                                 LPDWORD needed, LPDWORD returned)
+{
+    CountListingStart(buffer);
     BOOL done = g_realEnumPrinters(flags, name, level, buffer, cb, needed, returned);
+    if (buffer != NULL)
+        InterlockedDecrement(&g_running);
+    return done;
+}
+
+// On NT a listing reads the wide names.
+BOOL WINAPI CountingEnumPrintersW(DWORD flags, LPWSTR name, DWORD level, LPBYTE buffer, DWORD cb,
+                                  LPDWORD needed, LPDWORD returned)
+{
+    CountListingStart(buffer);
+    BOOL done = g_realEnumPrintersW(flags, name, level, buffer, cb, needed, returned);
     if (buffer != NULL)
         InterlockedDecrement(&g_running);
     return done;
@@ -146,16 +163,20 @@ BOOL WINAPI CountingEnumPrinters(DWORD flags, LPSTR name, DWORD level, LPBYTE bu
 
 TEST_F(Storm, NeverRunsTwoPrinterListingsAtOnce)
 {
-    // Every listing goes through the program's one spooler entry point.
+    // Every listing goes through the program's spooler entry points.
     g_realEnumPrinters = Spooler.pfnEnumPrinters;
+    g_realEnumPrintersW = Spooler.pfnEnumPrintersW;
     ASSERT_NE(g_realEnumPrinters, (ENUMPRINTERSPROC)NULL);
+    ASSERT_NE(g_realEnumPrintersW, (ENUMPRINTERSWPROC)NULL);
     Spooler.pfnEnumPrinters = CountingEnumPrinters;
+    Spooler.pfnEnumPrintersW = CountingEnumPrintersW;
     HWND hwnd = StartMainWindow();
     g_listings = g_mostAtOnce = 0;
 
     BurstResult r = Burst(hwnd);
     EXPECT_TRUE(WaitEnumerationIdle());
     Spooler.pfnEnumPrinters = g_realEnumPrinters;
+    Spooler.pfnEnumPrintersW = g_realEnumPrintersW;
     EXPECT_EQ(r.unanswered, 0);
     EXPECT_GT(g_listings, 1) << "the storm started no listings";
     EXPECT_EQ(g_mostAtOnce, 1) << "two listings ran at once";

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "app/menulogic.h"
 #include "app/traymenu.h"
+#include "dialogs/dialogs.h"
 #include "tray/tray.h"
 #include "inprocess.h"
 #include "printers/printers.h"
@@ -34,6 +36,8 @@ std::ostream &operator<<(std::ostream &os, const Item &item)
 
 Item Command(const char *text, UINT id) { return {text, id, false, 0}; }
 Item Separator() { return {"", 0, true, 0}; }
+// A printer's row: its command id tells the table row.
+Item Printer(const char *text, int row) { return Command(text, MENU_PRINTER_ID_FIRST + row); }
 
 struct MenuSeen {
     bool seen = false;
@@ -119,7 +123,7 @@ TEST_F(TrayMenu, ListsTheCommandsThenThePrintersLastRowFirstWithTheDefaultBold)
     std::string shot = "tray-menu.png";
     std::string dir = ArtifactsDir();
     MenuSeen m = RightClick("import -window root \"$QUORVEL_ARTIFACTS/" + shot + "\"; xdotool key Escape");
-    EXPECT_EQ(m.items, With({Command("Gamma", 2), Command("Beta", 1), Command("Alpha", 0)}));
+    EXPECT_EQ(m.items, With({Printer("Gamma", 2), Printer("Beta", 1), Printer("Alpha", 0)}));
     EXPECT_EQ(m.defaultPos, 5) << "Beta should be the bold item";
     for (const Item &item : m.items) {
         if (!item.separator) {
@@ -158,7 +162,7 @@ TEST_F(TrayMenu, AShorterListingAfterALongerOneHidesTheStaleRows)
     SendMessageA(hMainWnd, WM_WININICHANGE, 0, 0);
     ASSERT_TRUE(WaitEnumerationIdle());
     MenuSeen m = RightClick();
-    EXPECT_EQ(m.items, With({Command("Gamma", 2), Command("Beta", 1), Command("Alpha", 0)}));
+    EXPECT_EQ(m.items, With({Printer("Gamma", 2), Printer("Beta", 1), Printer("Alpha", 0)}));
 }
 
 TEST_F(TrayMenu, MarksOnlyAnExactNameAndOfTwoEqualRowsTheLower)
@@ -167,7 +171,7 @@ TEST_F(TrayMenu, MarksOnlyAnExactNameAndOfTwoEqualRowsTheLower)
     lstrcpynA(PrinterTable[1], "Beta", NAME_FIELD_SIZE);
     lstrcpynA(PrinterTable[2], "beta", NAME_FIELD_SIZE);
     MenuSeen m = RightClick();
-    ASSERT_EQ(m.items, With({Command("beta", 2), Command("Beta", 1), Command("Beta", 0)}));
+    ASSERT_EQ(m.items, With({Printer("beta", 2), Printer("Beta", 1), Printer("Beta", 0)}));
     EXPECT_EQ(m.defaultPos, 6);
 
     WriteDeviceEntry(nullptr);  // no default printer: "Not set" marks nothing
@@ -211,8 +215,8 @@ TEST_F(TrayMenu, ANameWithAnAmpersandIsShownAsItIsAndNoKeyOfItChoosesIt)
     // "&&" is how a menu shows one "&". With the name as it is, D would be the
     // row's access key and would choose it.
     MenuSeen m = RightClick("xdotool key d; sleep 0.4; xdotool key Escape");
-    EXPECT_EQ(m.items, With({Command("R&&D Laser", 3), Command("Gamma", 2), Command("Beta", 1),
-                             Command("Alpha", 0)}));
+    EXPECT_EQ(m.items, With({Printer("R&&D Laser", 3), Printer("Gamma", 2), Printer("Beta", 1),
+                             Printer("Alpha", 0)}));
     EXPECT_EQ(ReadDeviceEntry().substr(0, 5), "Beta,");
 
     RightClick("xdotool key --delay 80 Down Down Down Down Return");
@@ -334,6 +338,150 @@ TEST_F(TrayMenu, AChoiceMeansThePrinterTheMenuShowedWhateverTheTableHoldsByThen)
         EXPECT_TRUE(DeleteSpoolerPrinter("Delta"));
         EnumPrinterThread(NULL);
     }
+}
+
+// Another program posts a printer command (a table row) just as the menu
+// closes: it means that row of the table when it is handled; the menu takes
+// nothing from the queue for its own choice.
+TEST_F(TrayMenu, ACommandPostedAsTheMenuClosesKeepsItsRowMeaning)
+{
+    iPlatform = 3;
+    ASSERT_TRUE(AddSpoolerPrinter("Delta", "Gamma"));
+    EnumPrinterThread(NULL);
+    ASSERT_EQ(iPrinterCount, 4);  // Alpha, Beta, Delta, Gamma
+    WriteDeviceEntry("Alpha,wineps.drv,CUPS:Alpha");
+    onMenuPopup = [](HMENU) { StartHostCommand("sleep 0.4; xdotool key Escape"); };
+    bool closed = false;
+    onMenuClosed = [&closed] {
+        closed = true;
+        // Delta goes, so row 2 is Gamma now.
+        EXPECT_TRUE(DeleteSpoolerPrinter("Delta"));
+        EnumPrinterThread(NULL);
+        PostMessageA(hMainWnd, WM_COMMAND, 2, 0);
+    };
+    ASSERT_TRUE(ClickWindow(hIcon, 3));
+    EXPECT_TRUE(WaitFor([&] { return closed; }, 10000)) << "no menu closed";
+    Pump(1000);
+    onMenuPopup = nullptr;
+    onMenuClosed = nullptr;
+    EXPECT_EQ(ReadDeviceEntry().substr(0, 6), "Gamma,");
+}
+
+// A printer in Wine's spooler by its wide name, gone again at the end.
+struct ScopedWidePrinter {
+    explicit ScopedWidePrinter(const std::wstring &printer) : name(printer)
+    {
+        PRINTER_INFO_2W info;
+        ZeroMemory(&info, sizeof(info));
+        info.pPrinterName = const_cast<wchar_t *>(name.c_str());
+        info.pDriverName = const_cast<wchar_t *>(L"Alpha");
+        info.pPortName = const_cast<wchar_t *>(L"CUPS:Alpha");
+        info.pPrintProcessor = const_cast<wchar_t *>(L"WinPrint");
+        info.pDatatype = const_cast<wchar_t *>(L"RAW");
+        HANDLE h = AddPrinterW(NULL, 2, reinterpret_cast<BYTE *>(&info));
+        added = h != NULL;
+        if (added)
+            ClosePrinter(h);
+    }
+    ~ScopedWidePrinter()
+    {
+        HANDLE h;
+        PRINTER_DEFAULTSW defaults = {NULL, NULL, PRINTER_ALL_ACCESS};
+        if (added && OpenPrinterW(const_cast<wchar_t *>(name.c_str()), &h, &defaults)) {
+            DeletePrinter(h);
+            ClosePrinter(h);
+        }
+    }
+    std::wstring name;
+    bool added = false;
+};
+
+std::wstring ReadWideDeviceEntry()
+{
+    wchar_t entry[512] = L"";
+    GetProfileStringW(L"windows", L"device", L"", entry, 512);
+    return entry;
+}
+
+// "\u0141aser" (Łaser) has no place in the Western code page, whose look-alike
+// of it reads "Laser", the name of another printer.
+TEST_F(TrayMenu, APrinterTheCodePageCannotHoldIsShownAndChosenByItsOwnNameButNotOfferedForLocations)
+{
+    ASSERT_EQ(GetACP(), 1252u) << "the test needs a Western code page";
+    const std::wstring kLaser = L"Laser", kBarredLaser = L"\u0141aser";
+    iPlatform = 3;
+    ScopedWidePrinter laser(kLaser), barredLaser(kBarredLaser);
+    ASSERT_TRUE(laser.added && barredLaser.added);
+    EnumPrinterThread(NULL);
+    ASSERT_EQ(iPrinterCount, 5);
+
+    // Opens the menu, reads its rows as shown, and leaves it with the keys.
+    std::vector<std::wstring> rows;
+    int defaultPos = -1;
+    auto menu = [&](const std::string &keys) {
+        bool seen = false;
+        onMenuPopup = [&](HMENU hMenu) {
+            if (seen)
+                return;
+            seen = true;
+            rows.clear();
+            for (int i = 0; i < GetMenuItemCount(hMenu); i++) {
+                wchar_t text[256] = L"";
+                GetMenuStringW(hMenu, i, text, 256, MF_BYPOSITION);
+                rows.push_back(text);
+            }
+            defaultPos = (int)GetMenuDefaultItem(hMenu, TRUE, GMDI_USEDISABLED);
+            StartHostCommand("sleep 0.4; xdotool key --delay 80 " + keys);
+        };
+        EXPECT_TRUE(ClickWindow(hIcon, 3));
+        EXPECT_TRUE(WaitFor([&] { return seen; }, 10000)) << "no menu opened";
+        Pump(1000);
+        onMenuPopup = nullptr;
+        WaitEnumerationIdle();
+    };
+    auto shownAt = [&](const std::wstring &name) {
+        int at = -1, times = 0;
+        for (size_t i = 0; i < rows.size(); i++) {
+            if (rows[i] == name) {
+                at = (int)i;
+                times++;
+            }
+        }
+        return times == 1 ? at : -1;
+    };
+    auto downs = [](int pos) {
+        std::string keys;
+        for (int i = 0; i < pos; i++)  // the separator takes no key
+            keys += "Down ";
+        return keys + "Return";
+    };
+
+    menu("Escape");
+    const int laserAt = shownAt(kLaser), barredAt = shownAt(kBarredLaser);
+    ASSERT_GE(laserAt, 4) << "\"Laser\" is shown once";
+    ASSERT_GE(barredAt, 4) << "\"\u0141aser\" is shown once, by its own name";
+
+    for (int pass = 0; pass < 2; pass++) {
+        const std::wstring &chosen = pass == 0 ? kBarredLaser : kLaser;
+        const int chosenAt = pass == 0 ? barredAt : laserAt;
+        menu(downs(chosenAt));
+        EXPECT_EQ(ReadWideDeviceEntry().substr(0, chosen.size() + 1), chosen + L",") << pass;
+        menu("Escape");
+        EXPECT_EQ(defaultPos, chosenAt) << "the default is bold, and only the default";
+    }
+
+    HWND hLoc = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_LOCATION), NULL,
+                                   LocationDlgProc, 0);
+    ASSERT_NE(hLoc, (HWND)NULL);
+    std::vector<std::string> offered;
+    int n = (int)SendDlgItemMessageA(hLoc, IDC_PRINTER, CB_GETCOUNT, 0, 0);
+    for (int i = 0; i < n; i++) {
+        char text[256] = "";
+        SendDlgItemMessageA(hLoc, IDC_PRINTER, CB_GETLBTEXT, i, (LPARAM)text);
+        offered.push_back(text);
+    }
+    DestroyWindow(hLoc);
+    EXPECT_EQ(offered, std::vector<std::string>({"Alpha", "Beta", "Gamma", "Laser"}));
 }
 
 // A notification area that does not exist yet, or is too busy to answer, as
