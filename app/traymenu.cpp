@@ -1,6 +1,7 @@
 /* The tray icon's popup menu and double-click action. */
 #include <string.h>
 #include "../core/state.h"
+#include "../core/syslib.h"
 #include "menulogic.h"
 #include "traymenu.h"
 #include "../dialogs/dialogs.h"
@@ -41,10 +42,7 @@ static void AppendPrinterRow(HMENU hMenu, int iRow)
     UINT uId = (UINT)(MENU_PRINTER_ID_FIRST + iRow);
 
     if (MenuPrinterWideNames[iRow][0] != L'\0') {
-        HMODULE hUser = GetModuleHandleA("user32.dll");
-        APPENDMENUWPROC pfnAppendW = NULL;
-        if (hUser != NULL)
-            pfnAppendW = (APPENDMENUWPROC)(void (*)(void))GetProcAddress(hUser, "AppendMenuW");
+        APPENDMENUWPROC pfnAppendW = (APPENDMENUWPROC)FindLoadedFunction("user32.dll", "AppendMenuW");
         if (pfnAppendW != NULL) {
             wchar_t wszText[MENU_TEXT_SIZE];
             ComposeMenuTextW(MenuPrinterWideNames[iRow], wszText, MENU_TEXT_SIZE);
@@ -137,10 +135,23 @@ UINT IconActionFor(int iIconAction)
     return iIconAction == 0 ? PRINTACTION_PROPERTIES : PRINTACTION_OPEN;
 }
 
+typedef BOOL (WINAPI *INVOKEPRINTERCOMMANDWPROC)(HWND, UINT, LPCWSTR, LPCWSTR, BOOL);
+
 void InvokeIconAction(HWND hwnd)
 {
     char szPrinter[256];
+    wchar_t wszPrinter[256];
 
+    /* The ANSI form of a name the code page cannot hold may be another
+       printer's name: such a default is opened by its own name or not at all. */
+    GetDefaultPrinterWideName(wszPrinter, 256);
+    if (wszPrinter[0] != L'\0') {
+        INVOKEPRINTERCOMMANDWPROC pfnInvokeW = (INVOKEPRINTERCOMMANDWPROC)FindLoadedFunction(
+            "shell32.dll", "SHInvokePrinterCommandW");
+        if (pfnInvokeW != NULL)
+            pfnInvokeW(hwnd, IconActionFor(AutoSettings.iIconAction), wszPrinter, NULL, FALSE);
+        return;
+    }
     GetDefaultPrinterName(szPrinter, 255);
     pfnInvokePrinterCommand(hwnd, IconActionFor(AutoSettings.iIconAction), szPrinter, NULL,
                             FALSE);

@@ -5,6 +5,7 @@
    here waits on the network. */
 #include "../core/textsafe.h"
 #include "../core/state.h"
+#include "../core/syslib.h"
 #include <iphlpapi.h>
 #include "locations.h"
 #include "routerlogic.h"
@@ -13,7 +14,6 @@ typedef DWORD (WINAPI *GETIPADDRTABLEPROC)(PMIB_IPADDRTABLE, PULONG, BOOL);
 typedef DWORD (WINAPI *GETIPFORWARDTABLEPROC)(PMIB_IPFORWARDTABLE, PULONG, BOOL);
 typedef DWORD (WINAPI *GETIPNETTABLEPROC)(PMIB_IPNETTABLE, PULONG, BOOL);
 typedef DWORD (WINAPI *GETTABLEPROC)(void *, PULONG, BOOL);
-typedef void (*GENERICPROC)(void);
 
 /* Rows past these counts are not read: no host has that many. */
 #define MAX_ADDRESS_ROWS    64
@@ -34,26 +34,15 @@ static int cAddressRows, cRouteRows, cNeighbourRows;
 
 static int LoadHelperLibrary(void)
 {
-    char szSystem[MAX_PATH];
-    char szPath[MAX_PATH + 16];
-    UINT cch;
-
     if (bHelperTried)
         return pfnGetIpNetTable != NULL;
     bHelperTried = 1;
-    cch = GetSystemDirectoryA(szSystem, MAX_PATH);
-    if (cch == 0 || cch >= MAX_PATH)
-        return 0;
-    if (FAILED(StringCchPrintfA(szPath, sizeof(szPath), "%s\\iphlpapi.dll", szSystem)))
-        return 0;
-    hHelperLibrary = LoadLibraryA(szPath);
+    hHelperLibrary = LoadSystemLibrary("iphlpapi.dll");
     if (hHelperLibrary == NULL)
         return 0;
-    /* A detour through a plain function type keeps each cast well-defined. */
-    pfnGetIpAddrTable = (GETIPADDRTABLEPROC)(GENERICPROC)GetProcAddress(hHelperLibrary, "GetIpAddrTable");
-    pfnGetIpForwardTable =
-        (GETIPFORWARDTABLEPROC)(GENERICPROC)GetProcAddress(hHelperLibrary, "GetIpForwardTable");
-    pfnGetIpNetTable = (GETIPNETTABLEPROC)(GENERICPROC)GetProcAddress(hHelperLibrary, "GetIpNetTable");
+    pfnGetIpAddrTable = (GETIPADDRTABLEPROC)FindLibraryFunction(hHelperLibrary, "GetIpAddrTable");
+    pfnGetIpForwardTable = (GETIPFORWARDTABLEPROC)FindLibraryFunction(hHelperLibrary, "GetIpForwardTable");
+    pfnGetIpNetTable = (GETIPNETTABLEPROC)FindLibraryFunction(hHelperLibrary, "GetIpNetTable");
     if (pfnGetIpAddrTable == NULL || pfnGetIpForwardTable == NULL || pfnGetIpNetTable == NULL) {
         pfnGetIpNetTable = NULL;
         return 0;

@@ -2,6 +2,7 @@
    page holds a printer's name exactly. */
 #include "../core/textsafe.h"
 #include "../core/state.h"
+#include "../core/syslib.h"
 #include "printerlogic.h"
 #include "printers.h"
 
@@ -70,14 +71,12 @@ int IsAnsiPrinterName(const wchar_t *pwszName)
 
 void GetDefaultPrinterWideName(wchar_t *pwszBuffer, int cchBuffer)
 {
-    HMODULE hKernel = GetModuleHandleA("kernel32.dll");
     GETPROFILESTRINGWPROC pfnGetProfile = NULL;
 
     pwszBuffer[0] = L'\0';
-    if (iPlatform == PLATFORM_WIN9X || hKernel == NULL)
+    if (iPlatform == PLATFORM_WIN9X)
         return;
-    pfnGetProfile = (GETPROFILESTRINGWPROC)(void (*)(void))GetProcAddress(hKernel,
-                                                                          "GetProfileStringW");
+    pfnGetProfile = (GETPROFILESTRINGWPROC)FindLoadedFunction("kernel32.dll", "GetProfileStringW");
     if (pfnGetProfile == NULL)
         return;
     pfnGetProfile(L"windows", L"device", L"", pwszBuffer, (DWORD)cchBuffer);

@@ -3,6 +3,7 @@
    SetDefaultPrinter from NT 5 on. */
 #include "../core/textsafe.h"
 #include "../core/state.h"
+#include "../core/syslib.h"
 #include "../tray/tray.h"
 #include "printerlogic.h"
 #include "printers.h"
@@ -62,15 +63,12 @@ typedef BOOL (WINAPI *WRITEPROFILESTRINGWPROC)(LPCWSTR, LPCWSTR, LPCWSTR);
 static BOOL SetDefaultByWideProfile(const wchar_t *pwszName)
 {
     ENUMPRINTERSWPROC pfnEnum = Spooler.pfnEnumPrintersW;
-    HMODULE hKernel = GetModuleHandleA("kernel32.dll");
-    WRITEPROFILESTRINGWPROC pfnWrite = NULL;
+    WRITEPROFILESTRINGWPROC pfnWrite =
+        (WRITEPROFILESTRINGWPROC)FindLoadedFunction("kernel32.dll", "WriteProfileStringW");
     DWORD cbNeeded = 0, cReturned = 0, i;
     PRINTER_INFO_2W *pInfo;
     BOOL bDone = FALSE;
 
-    if (hKernel != NULL)
-        pfnWrite = (WRITEPROFILESTRINGWPROC)(void (*)(void))GetProcAddress(hKernel,
-                                                                           "WriteProfileStringW");
     if (pfnEnum == NULL || pfnWrite == NULL)
         return FALSE;
     pfnEnum(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, NULL, 2, NULL, 0, &cbNeeded, &cReturned);

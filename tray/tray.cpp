@@ -8,6 +8,7 @@
 #include "../core/textsafe.h"
 #include <shellapi.h>
 #include "../core/state.h"
+#include "../core/syslib.h"
 #include "noticelogic.h"
 #include "tiptext.h"
 #include "tray.h"
@@ -33,22 +34,17 @@ static_assert(NOTICE_TEXT_SIZE == sizeof(((NOTIFYICONDATAA *)0)->szInfo) &&
 static NoticeRecordChoice NoticeRecord;
 static int bNoticeRecordKnown;
 
-typedef void (*GENERICPROC)(void);
-
 /* The shell library is already loaded: the icon calls come from it. Shells
    before 4.71 have no version function, and no balloon either. */
 static void LookUpNoticeRecord(void)
 {
-    HMODULE hShell = GetModuleHandleA("shell32.dll");
     DLLGETVERSIONPROC pfnGetVersion;
     DLLVERSIONINFO dvi;
 
     if (bNoticeRecordKnown)
         return;
     bNoticeRecordKnown = 1;
-    if (hShell == NULL)
-        return;
-    pfnGetVersion = (DLLGETVERSIONPROC)(GENERICPROC)GetProcAddress(hShell, "DllGetVersion");
+    pfnGetVersion = (DLLGETVERSIONPROC)FindLoadedFunction("shell32.dll", "DllGetVersion");
     if (pfnGetVersion == NULL)
         return;
     ZeroMemory(&dvi, sizeof(dvi));
