@@ -98,16 +98,6 @@ else
     build_setup x86-ansi "$STAGE/Quorvel.exe" "$SETUP"
 fi
 
-# The file version of a Windows program: the four numbers of its version
-# resource (VS_FIXEDFILEINFO, found by its signature), or nothing.
-file_version() {
-    local at ms ls
-    at=$(LC_ALL=C grep -obUaP '\xBD\x04\xEF\xFE' "$1" | head -n 1 | cut -d: -f1)
-    [ -n "$at" ] || return 0
-    read -r ms ls < <(od -An -tu4 -j $((at + 8)) -N 8 "$1")
-    echo "$((ms >> 16)).$((ms & 65535)).$((ls >> 16)).$((ls & 65535))"
-}
-
 # The MSI is made in the staging folder and moved into place when done, so
 # that a failure leaves no half-made database (or msibuild's temporary
 # files) beside the packages.
@@ -115,6 +105,14 @@ MSI_WORK=$STAGE/${MSI##*/}
 
 # msi_sql SQL: one statement on the MSI being made.
 msi_sql() { msibuild "$MSI_WORK" -q "$1" || die "msibuild: $1"; }
+
+# msi_row TABLE PATTERN WHAT: reads an edit back, since one that matches no
+# row succeeds without a word; stops the build unless a row of TABLE, its
+# columns joined by tabs as msiinfo exports them, matches PATTERN (Perl).
+msi_row() {
+    msiinfo export "$MSI_WORK" "$1" | tr -d '\r' | grep -qP -- "$2" ||
+        die "$3: no such row in the MSI's $1 table after the edit (has wixl's output changed?)"
+}
 
 # The MSI. wixl cannot express these; they are set in the built database
 # (packaging/quorvel.wxs says why each one matters):
@@ -129,8 +127,15 @@ cp res/idle.ico "$STAGE/quorvel.ico"
 (cd "$STAGE" && wixl -a x86 -D Version="$VERSION" -o "$MSI_WORK" "$ROOT/packaging/quorvel.wxs") \
     >"$STAGE/wixl.log" 2>&1 || { cat "$STAGE/wixl.log" >&2; die "wixl failed"; }
 msi_sql "UPDATE \`Component\` SET \`Condition\` = 'STARTATSIGNIN<>\"0\"' WHERE \`Component\` = 'RunAtSignIn'"
+msi_row Component '^RunAtSignIn\t([^\t]*\t){3}STARTATSIGNIN<>"0"\t' "the Run value's condition"
 secure=$(msiinfo export "$MSI_WORK" Property | tr -d '\r' | sed -n 's/^SecureCustomProperties\t//p')
-msi_sql "UPDATE \`Property\` SET \`Value\` = 'STARTATSIGNIN${secure:+;$secure}' WHERE \`Property\` = 'SecureCustomProperties'"
+if msiinfo export "$MSI_WORK" Property | tr -d '\r' | grep -q $'^SecureCustomProperties\t'; then
+    msi_sql "UPDATE \`Property\` SET \`Value\` = 'STARTATSIGNIN${secure:+;$secure}' WHERE \`Property\` = 'SecureCustomProperties'"
+else
+    msi_sql "INSERT INTO \`Property\` (\`Property\`, \`Value\`) VALUES ('SecureCustomProperties', 'STARTATSIGNIN')"
+fi
+msi_row Property "^SecureCustomProperties\t\QSTARTATSIGNIN${secure:+;$secure}\E\$" \
+    "STARTATSIGNIN among the secure properties"
 # msidbUpgradeAttributesVersionMaxInclusive (0x200), with MigrateFeatures
 # (1) as wixl wrote it, on the row that removes older versions (a key
 # column, so the row is written anew); the row that detects newer ones
@@ -141,12 +146,17 @@ msiinfo export "$MSI_WORK" Upgrade | tr -d '\r' |
     die "wixl wrote another upgrade row than expected"
 msi_sql "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'"
 msi_sql "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) VALUES ('$upgrade_code', '$VERSION', 513, 'WIX_UPGRADE_DETECTED')"
+msi_row Upgrade "^\Q$upgrade_code\E\t\t\Q$VERSION\E\t\t513\t\tWIX_UPGRADE_DETECTED\$" \
+    "the same version among those an install replaces"
 # Right after InstallValidate, where the installer's own guidance puts it
 # for a removal before the new install.
 msi_sql "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1401 WHERE \`Action\` = 'RemoveExistingProducts'"
-exe_version=$(file_version "$STAGE/Quorvel.exe")
+msi_row InstallExecuteSequence '^RemoveExistingProducts\t\t1401$' \
+    "the installed build removed before the new files come"
+exe_version=$(scripts/file-version.sh "$STAGE/Quorvel.exe")
 [ -n "$exe_version" ] || die "Quorvel.exe has no version resource"
 msi_sql "UPDATE \`File\` SET \`Version\` = '$exe_version' WHERE \`File\` = 'QuorvelExe'"
+msi_row File "^QuorvelExe\t([^\t]*\t){3}\Q$exe_version\E\t" "Quorvel.exe's file version $exe_version"
 msibuild "$MSI_WORK" -s "Quorvel $VERSION" Brennick "Intel;3081" \
     "{$(tr a-z A-Z </proc/sys/kernel/random/uuid)}"
 if [ "$SIGN" = yes ]; then

@@ -6,7 +6,9 @@ the folder above. The .ico files are kept in the repository so that the
 build needs no Python.
 
     make_icons.py                write ../idle.ico and ../switched.ico
-    make_icons.py --check        exit 1 if the kept .ico files are stale
+    make_icons.py --check        exit 1 if the kept .ico files are stale, or
+                                 if one has a pixel its mask leaves clear
+                                 that is not black
     make_icons.py --preview DIR  also write 8x PNG previews into DIR
     make_icons.py --sheet FILE   also write every size side by side (docs)
 
@@ -16,6 +18,9 @@ Each icon holds, in this order:
   - the 16, 24 and 48 pixel images, also at 8 bits per pixel;
   - 32-bit images with an alpha channel at the sizes in TRUECOLOUR below,
     which XP and later prefer on a display of more than 256 colours.
+    Windows 2000, 98 and NT 4 at true colour draw them with their mask and
+    without alpha, so every pixel the mask leaves clear is black there
+    (soft pixels too), or it would show as a speck over the background.
 
 Map format: lines starting with '#' are comments; a legend line
 "C = R, G, B" or "C = R, G, B, A" (optionally followed by "# note") gives a
@@ -147,12 +152,15 @@ def build_image8(legend, rows, size):
 def build_image32(legend, rows, size):
     """One image at 32 bits per pixel (blue, green, red, alpha, not
     premultiplied) with the AND mask of the 256-colour image, for the
-    systems that draw it without its alpha."""
+    systems that draw it without its alpha: where the mask is clear, the
+    colour is black and only the alpha keeps a soft pixel."""
     xor = bytearray()
     for row in reversed(rows):
         for ch in row:
             if ch == TRANSPARENT:
                 xor += bytes(4)
+            elif legend[ch][3] < 255:
+                xor += bytes((0, 0, 0, legend[ch][3]))
             else:
                 r, g, b, a = legend[ch]
                 xor += bytes((b, g, r, a))
@@ -213,6 +221,37 @@ def decode_ico(data):
             rows.append(row)
         images.append((size, bits, rows))
     return images
+
+
+def clear_not_black(data):
+    """Where an icon's images have a pixel that their AND mask leaves clear
+    but whose colour is not black: a list of "SIZExSIZEx BITS: N pixels"."""
+    _, _, count = struct.unpack_from("<HHH", data, 0)
+    found = []
+    for i in range(count):
+        width, _, _, _, _, bits, _, offset = struct.unpack_from("<BBBBHHII", data, 6 + 16 * i)
+        size = width or 256
+        at = offset + struct.unpack_from("<I", data, offset)[0]
+        palette_at = at
+        if bits == 8:
+            at += 4 * 256
+        stride = ((size * bits // 8) + 3) & ~3
+        and_stride = ((size + 31) // 32) * 4
+        and_at = at + size * stride
+        specks = 0
+        for y in range(size):
+            for x in range(size):
+                if not data[and_at + y * and_stride + x // 8] & (0x80 >> (x % 8)):
+                    continue
+                if bits == 8:
+                    i8 = data[at + y * stride + x]
+                    colour = data[palette_at + 4 * i8: palette_at + 4 * i8 + 3]
+                else:
+                    colour = data[at + y * stride + 4 * x: at + y * stride + 4 * x + 3]
+                specks += 1 if any(colour) else 0
+        if specks:
+            found.append("%dx%dx%d: %d pixels" % (size, size, bits, specks))
+    return found
 
 
 def write_png(path, pixels):
@@ -317,6 +356,7 @@ def main(argv):
         return 2
 
     stale = []
+    specked = []
     drawn = {}
     decoded = []
     for name in ICONS:
@@ -335,6 +375,13 @@ def main(argv):
                 kept = None
             if kept != data:
                 stale.append(target)
+            if kept is not None:
+                try:
+                    specks = clear_not_black(kept)
+                except struct.error:
+                    specks = ["cut short"]
+                if specks:
+                    specked.append((target, specks))
         else:
             with open(target, "wb") as f:
                 f.write(data)
@@ -351,9 +398,13 @@ def main(argv):
     if drawn["idle"] != drawn["switched"]:
         print("idle.txt and switched.txt draw different pictures", file=sys.stderr)
         return 2
+    for target, specks in specked:
+        print("%s: clear in the mask but not black, a speck where the mask is drawn"
+              " without alpha: %s" % (target, "; ".join(specks)), file=sys.stderr)
     if stale:
         for target in stale:
             print("out of date: %s (run make_icons.py)" % target, file=sys.stderr)
+    if stale or specked:
         return 1
     return 0
 

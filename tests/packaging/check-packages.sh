@@ -94,9 +94,8 @@ msiinfo export "$msi" RegLocator | tr -d '\r' |
 msiinfo export "$msi" Registry | tr -d '\r' | grep -qF $'\tSoftware\\Brennick\\Quorvel\tStartAtSignIn\t[STARTATSIGNIN]\t' ||
     fail "MSI: STARTATSIGNIN is not written where it is read back"
 # Quorvel.exe with the file version its version resource carries.
-exe_version=$(LC_ALL=C grep -obUaP '\xBD\x04\xEF\xFE' "$exe" | head -n 1 | cut -d: -f1)
-read -r ms ls < <(od -An -tu4 -j $((exe_version + 8)) -N 8 "$exe")
-exe_version=$((ms >> 16)).$((ms & 65535)).$((ls >> 16)).$((ls & 65535))
+exe_version=$("$src/scripts/file-version.sh" "$exe")
+[ -n "$exe_version" ] || fail "$exe has no version resource"
 msiinfo export "$msi" File | tr -d '\r' | grep -qP "^QuorvelExe\t.*\tQuorvel.exe\t\d+\t${exe_version//./\\.}\t" ||
     fail "MSI: Quorvel.exe does not carry its file version $exe_version"
 table=$(msiinfo suminfo "$msi")

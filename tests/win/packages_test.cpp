@@ -583,6 +583,12 @@ TEST_F(Setup, UnderTheMachinePackageSetupAddsNoSecondStartAndLeavesItsCopyRunnin
 {
     ASSERT_EQ(RunToExit("msiexec /i \"" + MsiPath() + "\" /qn /norestart", 120000), 0u);
     const std::string machineExe = MachineFolder() + "\\Quorvel.exe";
+#ifdef _WIN64
+    // A host that runs the 64-bit twins cannot start the shipped 32-bit
+    // program: the twin runs from the package's file in its place, which is
+    // all setup goes by when it looks for copies to end.
+    ASSERT_TRUE(CopyFileA(QuorvelExePath(), machineExe.c_str(), FALSE)) << machineExe;
+#endif
     // A start of the user's own, from a setup that predates the roll-out.
     WriteText(HKEY_CURRENT_USER, kRunKey, "Quorvel", "\"" + Exe() + "\"");
 
