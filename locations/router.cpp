@@ -112,6 +112,22 @@ static void FreeTable(void *pBlock)
         HeapFree(GetProcessHeap(), 0, pBlock);
 }
 
+/* Whether some host address has a default route through a router on its own
+   interface: only then is there a neighbour to look up. */
+static int HasRouterToLookUp(void)
+{
+    unsigned char abRouter[HARDWARE_ADDRESS_LENGTH];
+    uint32_t uGateway;
+    int i;
+
+    for (i = 0; i < cAddressRows; i++) {
+        if (ChooseRouter(aAddressRows[i].uAddress, aAddressRows, cAddressRows, aRouteRows, cRouteRows,
+                         NULL, 0, abRouter, &uGateway) == ROUTER_NOT_YET)
+            return 1;
+    }
+    return 0;
+}
+
 int LoadRouterTables(void)
 {
     PMIB_IPADDRTABLE pAddresses;
@@ -125,16 +141,10 @@ int LoadRouterTables(void)
     if (!LoadHelperLibrary())
         return 0;
 
-    /* A table that cannot be read stays empty: no router is known. */
-    pAddresses = (PMIB_IPADDRTABLE)ReadTable(GetAddressTable, &pBlock);
-    if (pAddresses != NULL) {
-        for (i = 0; i < pAddresses->dwNumEntries && cAddressRows < MAX_ADDRESS_ROWS; i++) {
-            AddressRow *pRow = &aAddressRows[cAddressRows++];
-            pRow->uAddress = (uint32_t)ntohl(pAddresses->table[i].dwAddr);
-            pRow->uIfIndex = (uint32_t)pAddresses->table[i].dwIndex;
-        }
-        FreeTable(pBlock);
-    }
+    /* Each table costs a round of calls into the network stack, and a change
+       of address waits on them: the routes come first, and a table that
+       cannot change the answer is not read. A table that cannot be read
+       stays empty: no router is known. */
     pRoutes = (PMIB_IPFORWARDTABLE)ReadTable(GetRouteTable, &pBlock);
     if (pRoutes != NULL) {
         for (i = 0; i < pRoutes->dwNumEntries && cRouteRows < MAX_ROUTE_ROWS; i++) {
@@ -149,8 +159,19 @@ int LoadRouterTables(void)
         }
         FreeTable(pBlock);
     }
-    /* Without a gateway there is no neighbour to look up. */
-    pNeighbours = bGateway ? (PMIB_IPNETTABLE)ReadTable(GetNeighbourTable, &pBlock) : NULL;
+    /* Without a default route through a gateway no address has a router. */
+    pAddresses = bGateway ? (PMIB_IPADDRTABLE)ReadTable(GetAddressTable, &pBlock) : NULL;
+    if (pAddresses != NULL) {
+        for (i = 0; i < pAddresses->dwNumEntries && cAddressRows < MAX_ADDRESS_ROWS; i++) {
+            AddressRow *pRow = &aAddressRows[cAddressRows++];
+            pRow->uAddress = (uint32_t)ntohl(pAddresses->table[i].dwAddr);
+            pRow->uIfIndex = (uint32_t)pAddresses->table[i].dwIndex;
+        }
+        FreeTable(pBlock);
+    }
+    /* A default route that leads to the interface itself (dial-up, most
+       VPNs) has no neighbour to look up. */
+    pNeighbours = HasRouterToLookUp() ? (PMIB_IPNETTABLE)ReadTable(GetNeighbourTable, &pBlock) : NULL;
     if (pNeighbours != NULL) {
         for (i = 0; i < pNeighbours->dwNumEntries && cNeighbourRows < MAX_NEIGHBOUR_ROWS; i++) {
             const MIB_IPNETROW *pSource = &pNeighbours->table[i];
