@@ -140,25 +140,28 @@ void CountListingStart(LPBYTE buffer)
     }
 }
 
-BOOL WINAPI CountingEnumPrinters(DWORD flags, LPSTR name, DWORD level, LPBYTE buffer, DWORD cb,
-                                 LPDWORD needed, LPDWORD returned)
+// Counts one listing around the real call, ANSI or (on NT) wide.
+template <typename Real, typename Name>
+BOOL CountListing(Real real, DWORD flags, Name name, DWORD level, LPBYTE buffer, DWORD cb,
+                  LPDWORD needed, LPDWORD returned)
 {
     CountListingStart(buffer);
-    BOOL done = g_realEnumPrinters(flags, name, level, buffer, cb, needed, returned);
+    BOOL done = real(flags, name, level, buffer, cb, needed, returned);
     if (buffer != NULL)
         InterlockedDecrement(&g_running);
     return done;
 }
 
-// On NT a listing reads the wide names.
+BOOL WINAPI CountingEnumPrinters(DWORD flags, LPSTR name, DWORD level, LPBYTE buffer, DWORD cb,
+                                 LPDWORD needed, LPDWORD returned)
+{
+    return CountListing(g_realEnumPrinters, flags, name, level, buffer, cb, needed, returned);
+}
+
 BOOL WINAPI CountingEnumPrintersW(DWORD flags, LPWSTR name, DWORD level, LPBYTE buffer, DWORD cb,
                                   LPDWORD needed, LPDWORD returned)
 {
-    CountListingStart(buffer);
-    BOOL done = g_realEnumPrintersW(flags, name, level, buffer, cb, needed, returned);
-    if (buffer != NULL)
-        InterlockedDecrement(&g_running);
-    return done;
+    return CountListing(g_realEnumPrintersW, flags, name, level, buffer, cb, needed, returned);
 }
 
 TEST_F(Storm, NeverRunsTwoPrinterListingsAtOnce)
