@@ -60,6 +60,7 @@ void ApplyLocation(void)
         iRow = FindPrinterRow(AutoSettings.locations[iMatchedLocation].szPrinterName);
         if (iRow != -1)
             SwitchDefaultPrinter(iRow);
+        TellOfSwitch(szBefore, szCurrentLocation);
         return;
     }
     /* Every location of this name switches in turn, so the last one whose

@@ -352,6 +352,7 @@ TEST_F(BehindRouters, OneRangeBehindTwoRoutersGivesTwoPrintersAndALateRouterStil
     ASSERT_TRUE(SetHostAddresses("172.16.9.9/16"));
     AutoSettings.bSetByIP = 1;
     AutoSettings.bIfNoMatch = 1;
+    AutoSettings.bNotifyOnSwitch = 1;
     lstrcpynA(AutoSettings.szNoMatchPrinter, "Alpha", NAME_FIELD_SIZE);
     AutoSettings.iAutoPrinterCount = 2;
     SetLocation(0, "Home", "Beta", "192.168.5.1", "192.168.5.254");
@@ -364,6 +365,16 @@ TEST_F(BehindRouters, OneRangeBehindTwoRoutersGivesTwoPrintersAndALateRouterStil
 
     MoveBehind(hwnd, "02:00:00:00:00:0a");
     EXPECT_TRUE(WaitFor([] { return DefaultName() == "Beta"; }, 10000)) << DefaultName();
+    // A row bound to its router tells of its switch like any other.
+    EXPECT_TRUE(WaitFor(
+        [] {
+            for (HWND hNotice : VisibleNotices())
+                if (NoticeText(hNotice) == "Default printer: Beta\nLocation: Home")
+                    return true;
+            return false;
+        },
+        8000, 100))
+        << "no notice of the switch to Beta";
     MoveBehind(hwnd, "02:00:00:00:00:0b");
     EXPECT_TRUE(WaitFor([] { return DefaultName() == "Gamma"; }, 10000)) << DefaultName();
 
