@@ -63,6 +63,7 @@ static int FindLocation(int bFinal, uint32_t *puGateway)
        decides before a later one. */
     for (h = 0; pHost != NULL && pHost->h_addr_list[h] != NULL;) {
         HostRouter aHosts[HOST_ADDRESS_BATCH];
+        uint32_t auGateway[HOST_ADDRESS_BATCH];
         int cHost = 0, iFound, iMatch;
 
         for (; cHost < HOST_ADDRESS_BATCH && pHost->h_addr_list[h] != NULL; h++) {
@@ -71,21 +72,18 @@ static int FindLocation(int bFinal, uint32_t *puGateway)
             CopyMemory(&ulNet, pHost->h_addr_list[h], sizeof(ulNet));
             pEntry->uAddress = (uint32_t)ntohl(ulNet);
             pEntry->iRouter = ROUTER_UNAVAILABLE;
+            auGateway[cHost - 1] = 0;
         }
         /* The tables are read only when a bound range holds an address. */
         if (bAnyBound && !bTablesRead && IsRouterNeeded(aHosts, cHost, aRanges, iCount)) {
             bTables = LoadRouterTables();
             bTablesRead = 1;
         }
-        for (i = 0; bTables && i < cHost; i++) {
-            uint32_t uGateway;
-            aHosts[i].iRouter = FindRouter(aHosts[i].uAddress, aHosts[i].abRouter, &uGateway);
-        }
+        for (i = 0; bTables && i < cHost; i++)
+            aHosts[i].iRouter = FindRouter(aHosts[i].uAddress, aHosts[i].abRouter, &auGateway[i]);
         iMatch = FindBoundMatch(aHosts, cHost, aRanges, iCount, bFinal, &iFound);
         if (iMatch == MATCH_WAIT) {
-            uint32_t uGateway;
-            FindRouter(aHosts[iFound].uAddress, aHosts[iFound].abRouter, &uGateway);
-            *puGateway = uGateway;
+            *puGateway = auGateway[iFound];
             return MATCH_WAIT;
         }
         if (iFound >= 0) {
