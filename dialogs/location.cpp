@@ -33,9 +33,10 @@ static char szDialogGateway[GATEWAY_TEXT_SIZE];
 static void ShowRouter(HWND hDlg, int iRouter, BOOL bTicked)
 {
     char szLine[128];
-    BOOL bUsable = szDialogGateway[0] != '\0' && IsRouterCheckAvailable();
+    BOOL bAvailable = IsRouterCheckAvailable();
+    BOOL bUsable = bAvailable && szDialogGateway[0] != '\0';
 
-    if (!IsRouterCheckAvailable())
+    if (!bAvailable)
         iRouter = ROUTER_UNAVAILABLE;
     ComposeRouterLine(iRouter, szDialogGateway, szLine, sizeof(szLine));
     SetDlgItemTextA(hDlg, IDC_GATEWAYTEXT, szLine);
