@@ -9,8 +9,17 @@
 #include <stdint.h>
 
 #include "../core/records.h"
+#include "policylogic.h"
 
 #define SETTINGS_KEY "SOFTWARE\\Brennick\\Quorvel\\Settings"
+
+/* The policies as last read, from the keys Group Policy writes under
+   HKEY_LOCAL_MACHINE (the machine's) and HKEY_CURRENT_USER (the user's):
+   each as its key held them. */
+extern PolicyRecord MachinePolicy;
+extern PolicyRecord UserPolicy;
+/* Reads both policy keys afresh (at start, and at each policy refresh). */
+void LoadPolicies(void);
 
 /* Fills AutoSettings from the registry, or the defaults when nothing is stored.
    Asks only to read: a key that users may not change still loads. */
