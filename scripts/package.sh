@@ -5,6 +5,10 @@
 #   Quorvel-<version>-setup.exe per-user setup (NSIS), no elevation
 #   Quorvel-<version>.msi       per-machine package for administrators (wixl)
 #   Quorvel-<version>.zip       Quorvel.exe and readme.txt, nothing installed
+#   Quorvel-<version>-policy-templates.zip
+#                               the Group Policy and Intune templates
+#                               (packaging/policy/), as the central store
+#                               holds them, and a README.txt
 #   SHA256SUMS                  the checksum of each of the files above
 # The version is the one in CMakeLists.txt's project() line; --version
 # overrides it for the packages only (the tests build an older version from
@@ -74,9 +78,10 @@ fi
 SETUP=$OUT/Quorvel-$VERSION-setup.exe
 MSI=$OUT/Quorvel-$VERSION.msi
 ZIP=$OUT/Quorvel-$VERSION.zip
+POLICY_ZIP=$OUT/Quorvel-$VERSION-policy-templates.zip
 mkdir -p "$OUT"
 SUMS=$OUT/SHA256SUMS
-rm -f "$OUT/readme.txt" "$SETUP" "$MSI" "$ZIP" "$SUMS"
+rm -f "$OUT/readme.txt" "$SETUP" "$MSI" "$ZIP" "$POLICY_ZIP" "$SUMS"
 cp "$STAGE/readme.txt" "$OUT/readme.txt"
 
 # build_setup TARGET EXE OUTFILE [makensis options...]
@@ -168,6 +173,16 @@ PRODUCT_CODE=$(msiinfo export "$MSI" Property | tr -d '\r' | sed -n 's/^ProductC
 # The portable zip.
 (cd "$STAGE" && zip -q -X "$ZIP" Quorvel.exe readme.txt)
 
+# The policy templates, in the folders of the central store
+# (PolicyDefinitions and its en-US), with Windows line ends.
+POLICY_STAGE=$STAGE/policy
+mkdir -p "$POLICY_STAGE/PolicyDefinitions/en-US"
+sed 's/$/\r/' packaging/policy/Quorvel.admx >"$POLICY_STAGE/PolicyDefinitions/Quorvel.admx"
+sed 's/$/\r/' packaging/policy/en-US/Quorvel.adml >"$POLICY_STAGE/PolicyDefinitions/en-US/Quorvel.adml"
+sed -e "s/@VERSION@/$VERSION/g" -e 's/$/\r/' packaging/policy/README.txt >"$POLICY_STAGE/README.txt"
+(cd "$POLICY_STAGE" && zip -q -X -D "$POLICY_ZIP" README.txt PolicyDefinitions/Quorvel.admx \
+    PolicyDefinitions/en-US/Quorvel.adml)
+
 # The setup's 64-bit twin, for the Wine tests on hosts without 32-bit support.
 # shellcheck source-path=SCRIPTDIR/..
 . tests/fixture/wine-arch.sh
@@ -181,15 +196,16 @@ fi
 
 # Checksums of everything users download, for sha256sum -c (or
 # certutil -hashfile FILE SHA256 on Windows).
-(cd "$OUT" && sha256sum readme.txt "${SETUP##*/}" "${MSI##*/}" "${ZIP##*/}" >"$SUMS")
+(cd "$OUT" && sha256sum readme.txt "${SETUP##*/}" "${MSI##*/}" "${ZIP##*/}" "${POLICY_ZIP##*/}" \
+    >"$SUMS")
 
 if [ "$SIGN" = yes ]; then
     echo "package.sh: signed Quorvel.exe, the setup, its uninstaller and the MSI"
 else
     echo "package.sh: unsigned (set QUORVEL_SIGN_CERT and QUORVEL_SIGN_KEY to sign)"
 fi
-for f in "$OUT/readme.txt" "$SETUP" "$MSI" "$ZIP" "$SUMS"; do
-    printf 'package.sh: %-28s %8d bytes\n' "${f##*/}" "$(stat -c %s "$f")"
+for f in "$OUT/readme.txt" "$SETUP" "$MSI" "$ZIP" "$POLICY_ZIP" "$SUMS"; do
+    printf 'package.sh: %-36s %8d bytes\n' "${f##*/}" "$(stat -c %s "$f")"
 done
 # Each build of the MSI has a ProductCode of its own: publish it with the
 # release for detection rules that go by ProductCode.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The built packages as files (no Wine needed): readme.txt keeps its format,
-# the zip holds exactly the program and the readme, the MSI carries what
-# wixl cannot write itself, the setup is the 32-bit one, and SHA256SUMS
-# checks every file users download.
+# the zip holds exactly the program and the readme, the policy templates'
+# zip holds the source's templates where the central store keeps them, the
+# MSI carries what wixl cannot write itself, the setup is the 32-bit one,
+# and SHA256SUMS checks every file users download.
 # Usage: check-packages.sh SOURCE_DIR PROGRAM_EXE VERSION
 set -uo pipefail
 
@@ -53,6 +54,27 @@ if unzip -q "$zip" -d "$tmp/zip"; then
     fi
 else
     fail "cannot unpack $zip"
+fi
+
+# The policy templates: the two files in the central store's folders, each
+# the source's with Windows line ends, and their README with the version.
+pzip=$dist/Quorvel-$version-policy-templates.zip
+if unzip -q "$pzip" -d "$tmp/policy"; then
+    held=$(cd "$tmp/policy" && find . -type f | sort | tr '\n' ' ')
+    [ "$held" = "./PolicyDefinitions/Quorvel.admx ./PolicyDefinitions/en-US/Quorvel.adml ./README.txt " ] ||
+        fail "policy templates zip holds: $held"
+    for f in Quorvel.admx en-US/Quorvel.adml; do
+        got=$tmp/policy/PolicyDefinitions/$f
+        [ -f "$got" ] || continue
+        [ "$(tr -cd '\n' <"$got" | wc -c)" -eq "$(grep -c $'\r$' "$got")" ] ||
+            fail "policy templates zip: not every line of $f ends with CR LF"
+        tr -d '\r' <"$got" | cmp -s - "$src/packaging/policy/$f" ||
+            fail "policy templates zip: $f differs from packaging/policy/$f"
+    done
+    grep -q "^Quorvel $version: " "$tmp/policy/README.txt" ||
+        fail "policy templates zip: README.txt does not name version $version"
+else
+    fail "cannot unpack $pzip"
 fi
 
 # The MSI: per machine, Australian English, the upgrade code, and the
