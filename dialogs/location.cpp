@@ -9,18 +9,16 @@
 #include "dialoglogic.h"
 #include "dialogs.h"
 
-/* Sets ipCurrent to the host's first address (0 when its name does not
-   resolve) and shows it. */
+/* Sets ipCurrent to the host's first address, in the order detection tries
+   them (0 when its name does not resolve), and shows it. */
 static void ShowCurrentAddress(HWND hDlg)
 {
-    const struct hostent *pHost = ResolveHostAddresses();
     struct in_addr addr;
 
-    ipCurrent = 0;
-    if (pHost == NULL)
+    ipCurrent = ReadFirstHostAddress();
+    if (ipCurrent == 0)
         return;
-    CopyMemory(&addr, pHost->h_addr_list[0], sizeof(addr));
-    ipCurrent = addr.s_addr;
+    addr.s_addr = ipCurrent;
     SetDlgItemTextA(hDlg, IDC_CURRENTIP, inet_ntoa(addr));
 }
 
