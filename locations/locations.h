@@ -82,9 +82,9 @@ int MarkRoutesFromTables(HostAddress *pHosts, int cHosts);
    ROUTER_ value, its bytes when known, its gateway whenever there is one. */
 int FindRouter(uint32_t uAddress, unsigned char *pbRouter, uint32_t *puGateway);
 /* Reads the tables and gives the router behind an address as text when known
-   ("" otherwise), with its ROUTER_ value; a router not known yet is asked
-   for, as the wait does. */
-int ReadRouterText(uint32_t uAddress, char *pszText, size_t cchText);
+   ("" otherwise), with its ROUTER_ value; when bAsk, a router not known yet
+   is asked for, as the wait does. */
+int ReadRouterText(uint32_t uAddress, int bAsk, char *pszText, size_t cchText);
 /* Sends one empty datagram to a gateway (host order), never waiting. */
 void AskForRouter(uint32_t uGateway);
 /* Row of a printer name in PrinterTable (exact, case-sensitive), or -1; rows

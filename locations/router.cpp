@@ -257,7 +257,7 @@ int FindRouter(uint32_t uAddress, unsigned char *pbRouter, uint32_t *puGateway)
                         aNeighbourRows, cNeighbourRows, pbRouter, puGateway);
 }
 
-int ReadRouterText(uint32_t uAddress, char *pszText, size_t cchText)
+int ReadRouterText(uint32_t uAddress, int bAsk, char *pszText, size_t cchText)
 {
     unsigned char abRouter[HARDWARE_ADDRESS_LENGTH];
     uint32_t uGateway;
@@ -269,7 +269,7 @@ int ReadRouterText(uint32_t uAddress, char *pszText, size_t cchText)
     iRouter = FindRouter(uAddress, abRouter, &uGateway);
     if (iRouter == ROUTER_KNOWN)
         FormatGatewayText(abRouter, pszText, cchText);
-    else if (iRouter == ROUTER_NOT_YET)
+    else if (iRouter == ROUTER_NOT_YET && bAsk)
         AskForRouter(uGateway);  /* so that a look a moment later finds it */
     return iRouter;
 }
