@@ -2,6 +2,7 @@
    thread, and each message is handed to one operation in a fixed order. */
 #include "../core/state.h"
 #include "../core/syslib.h"
+#include "decide.h"
 #include "mainwnd.h"
 #include "../tray/tray.h"
 #include "traymenu.h"
@@ -16,7 +17,7 @@ void RefreshTrayTip(HWND hwnd)
     char szPrinter[256];
 
     GetDefaultPrinterName(szPrinter, 255);
-    SetTrayTip(hwnd, szPrinter);
+    SetTrayTip(hwnd, szPrinter, IsLocationDecided() ? szCurrentLocation : NULL);
 }
 
 /* Set while the notification area has not yet taken the icon: at sign-in
@@ -84,9 +85,9 @@ static LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA *pcs)
     LoadSpooler();
     StartAddressWatch();
     LoadSettings();
-    /* Detected now for the tip; the rules first apply after the first
-       printer listing, when the table can name the printers. */
-    DetectLocationOrWait(hwnd, DETECT_AT_START);
+    /* Detected now; the rules apply once the first printer listing can
+       name the printers. */
+    RequestLocationDecision(hwnd, DECIDE_AT_START);
     ArmAddressWatch(hwnd);
 
     bTrayWaiting = 0;
@@ -101,26 +102,14 @@ static LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA *pcs)
 
 static void OnAddressChanged(HWND hwnd)
 {
-    if (AutoSettings.bSetByIP && DetectLocationOrWait(hwnd, DETECT_ON_CHANGE)) {
-        ApplyLocation();
-        RefreshTrayTip(hwnd);
-    }
+    RequestLocationDecision(hwnd, DECIDE_ON_CHANGE);
     /* Each arming yields one report: ask for the next change. */
     ArmAddressWatch(hwnd);
 }
 
-/* Confirmed settings apply at once, even with automatic switching off. */
-static void ApplySavedSettings(HWND hwnd)
-{
-    if (DetectLocationOrWait(hwnd, DETECT_ON_SAVE)) {
-        ApplyLocation();
-        RefreshTrayTip(hwnd);
-    }
-}
-
 static void OnDestroy(HWND hwnd)
 {
-    StopRouterWait(hwnd);
+    StopLocationDecision(hwnd);
     /* Given up, the program never had an icon to remove. */
     if (bTrayWaiting)
         StopWaitingForTray(hwnd);
@@ -203,14 +192,8 @@ static void OnTimer(HWND hwnd, WPARAM wTimerId)
             RetryTrayIcon(hwnd);
         return;
     }
-    if (wTimerId == TIMER_ROUTER_WAIT) {
-        int iOutcome = ContinueRouterWait(hwnd);
-        if (iOutcome == WAIT_APPLY)
-            ApplyLocation();
-        if (iOutcome != WAIT_GOING)
-            RefreshTrayTip(hwnd);
+    if (ContinueLocationDecision(hwnd, wTimerId))
         return;
-    }
     KillTimer(hMainWnd, TIMER_ICON_RESTORE);
     SetTrayIcon(0);
 }
@@ -244,8 +227,10 @@ static void OnCommand(HWND hwnd, WPARAM wParam)
     default:
         /* Only rows of the current table are printers; any other id (a stale
            or foreign command) must never index the table. */
-        if (wParam < (WPARAM)iPrinterCount)
+        if (wParam < (WPARAM)iPrinterCount) {
+            NoteUserChoice();
             SwitchDefaultPrinter((int)wParam);
+        }
         break;
     }
 }
@@ -272,10 +257,11 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         OnAddressChanged(hwnd);
         break;
     case MSG_SETTINGS_SAVED:
-        ApplySavedSettings(hwnd);
+        /* Confirmed settings apply at once, even with automatic switching off. */
+        RequestLocationDecision(hwnd, DECIDE_ON_SAVE);
         break;
-    case MSG_START_ICON_TIMER:
-        StartIconRestoreTimer();
+    case MSG_PRINTERS_LISTED:
+        OnPrintersListed(hwnd);
         return 0;
     case WM_TIMER:
         OnTimer(hwnd, wParam);

@@ -2,6 +2,7 @@
 #include <string.h>
 #include "../core/state.h"
 #include "../core/syslib.h"
+#include "decide.h"
 #include "menulogic.h"
 #include "traymenu.h"
 #include "../dialogs/dialogs.h"
@@ -121,9 +122,12 @@ void ShowTrayMenu(HINSTANCE hInstance, HWND hwnd)
     /* A printer row means the printer the menu showed, even when a listing
        has rewritten the table while the menu was open. */
     iChosen = MenuPrinterRowOf(uChoice, iMenuPrinterCount);
-    if (iChosen < 0)
+    if (iChosen < 0) {
         PostMessageA(hwnd, WM_COMMAND, (WPARAM)uChoice, 0);
-    else if (MenuPrinterWideNames[iChosen][0] != L'\0')
+        return;
+    }
+    NoteUserChoice();
+    if (MenuPrinterWideNames[iChosen][0] != L'\0')
         SwitchDefaultPrinterByWideName(MenuPrinterWideNames[iChosen]);
     else
         SwitchDefaultPrinterByName(MenuPrinterNames[iChosen]);

@@ -1,6 +1,9 @@
-/* Process-wide state: zero at start, never freed. The main thread owns all of it
-   except what the printer enumeration worker writes (the table, its count and the
-   two enumeration flags), which it publishes with interlocked writes. */
+/* Process-wide state, never freed: zero at start but for bFirstEnum, which
+   starts at 1. The main thread owns all of it except what the printer
+   enumeration worker writes: the table's rows and wide names, then its count
+   and the two enumeration flags with interlocked writes, so the count never
+   covers a row not yet written. The worker decides nothing: it says when it
+   has listed the printers (MSG_PRINTERS_LISTED). */
 #ifndef QUORVEL_STATE_H
 #define QUORVEL_STATE_H
 
@@ -12,9 +15,9 @@
 #define MSG_ADDRESS_CHANGED     (WM_USER + 1)
 #define MSG_SETTINGS_SAVED      (WM_USER + 2)
 #define MSG_TRAY                6667
-/* Private: a switch on the worker thread hands the restore timer's start to
-   the main thread, which owns the window. */
-#define MSG_START_ICON_TIMER    (WM_USER + 3)
+/* Private: the enumeration worker has listed the printers. It only lists
+   them; what follows (the first location's apply) is the main thread's. */
+#define MSG_PRINTERS_LISTED     (WM_USER + 4)
 #define TIMER_ICON_RESTORE      1016
 #define ICON_RESTORE_DELAY_MS   800
 /* While the notification area does not take the icon (at sign-in it may not

@@ -110,8 +110,14 @@ void ComposeRouterLine(int iRouter, const char *pszRouter, char *pszLine, size_t
     case ROUTER_KNOWN:
         StringCchPrintfA(pszLine, cchLine, "Router %s", pszRouter);
         break;
+    case ROUTER_LINE_ASKABLE:
+        StringCchCopyA(pszLine, cchLine, "Tick to look up this network's router.");
+        break;
+    case ROUTER_LINE_LOOKING:
+        StringCchCopyA(pszLine, cchLine, "Looking up the router...");
+        break;
     case ROUTER_NOT_YET:
-        StringCchCopyA(pszLine, cchLine, "The router is not known yet: try Auto again shortly.");
+        StringCchCopyA(pszLine, cchLine, "The router did not answer: tick to try again.");
         break;
     case ROUTER_NONE:
         StringCchCopyA(pszLine, cchLine, "This network has no router to check.");

@@ -42,9 +42,16 @@ int ParseAddressText(const char *pszAddress, uint32_t *puAddress);
    parts followed by ".1" and ".254". Address 0 gives 0.0.0.1 to 0.0.0.254. */
 void ComposeAutoRange(uint32_t ipAddress, char *pszStart, char *pszFinish, size_t cchText);
 
+/* The location dialog's router states beyond the ROUTER_ values of a
+   reading: a router not known yet and not asked for (the check asks), and a
+   look for it going on. */
+#define ROUTER_LINE_ASKABLE     10
+#define ROUTER_LINE_LOOKING     11
+
 /* The line under the location dialog's network check: the router when one
-   is known (pszRouter), or why the check cannot be ticked, for a ROUTER_
-   value of the router reading; "" for iRouter -1 (no network). */
+   is known (pszRouter), what ticking does, or why the check cannot be
+   ticked, for a ROUTER_ value or a state above; "" for iRouter -1 (no
+   network). */
 void ComposeRouterLine(int iRouter, const char *pszRouter, char *pszLine, size_t cchLine);
 
 /* Add opens the location dialog only while the list has fewer than ten rows. */

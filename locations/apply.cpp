@@ -7,7 +7,7 @@
 #include "../tray/noticelogic.h"
 #include "../tray/tray.h"
 #include "locations.h"
-#include "settingslogic.h"
+#include "routerlogic.h"
 
 int FindPrinterRow(const char *pszName)
 {
@@ -37,7 +37,10 @@ static void TellOfSwitch(const char *pszDefaultBefore, const char *pszLocation)
 
 void ApplyLocation(void)
 {
-    int i, iRow, iCount;
+    const char *apszNames[MAX_DETECTION_ROWS];
+    BoundRange aRanges[MAX_DETECTION_ROWS];
+    int aiRows[MAX_DETECTION_ROWS];
+    int i, iRow, iCount, cSwitch;
     char szBefore[256];
 
     GetDefaultPrinterName(szBefore, 255);
@@ -51,24 +54,17 @@ void ApplyLocation(void)
         return;
     }
 
-    iCount = CapLocationCount(AutoSettings.iAutoPrinterCount);
-    /* A row bound to its router stands alone: another row of the same name
-       belongs to another network. */
-    if (iMatchedLocation >= 0 && iMatchedLocation < iCount &&
-        AutoSettings.locations[iMatchedLocation].szGatewayMAC[0] != '\0' &&
-        strcmp(AutoSettings.locations[iMatchedLocation].szLocationName, szCurrentLocation) == 0) {
-        iRow = FindPrinterRow(AutoSettings.locations[iMatchedLocation].szPrinterName);
-        if (iRow != -1)
-            SwitchDefaultPrinter(iRow);
-        TellOfSwitch(szBefore, szCurrentLocation);
-        return;
-    }
-    /* Every location of this name switches in turn, so the last one whose
-       printer is known decides. */
+    iCount = CountDetectionRows();
     for (i = 0; i < iCount; i++) {
-        if (strcmp(AutoSettings.locations[i].szLocationName, szCurrentLocation) != 0)
-            continue;
-        iRow = FindPrinterRow(AutoSettings.locations[i].szPrinterName);
+        const LocationRecord *pLocation = GetDetectionRow(i);
+        apszNames[i] = pLocation->szLocationName;
+        aRanges[i].uStart = aRanges[i].uEnd = 0;
+        aRanges[i].bBound = ParseGatewayText(pLocation->szGatewayMAC, aRanges[i].abRouter);
+    }
+    cSwitch = ChooseSwitchRows(apszNames, aRanges, iCount, szCurrentLocation, iMatchedLocation,
+                               iCurrentRouter, abCurrentRouter, aiRows);
+    for (i = 0; i < cSwitch; i++) {
+        iRow = FindPrinterRow(GetDetectionRow(aiRows[i])->szPrinterName);
         if (iRow != -1)
             SwitchDefaultPrinter(iRow);
     }

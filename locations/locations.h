@@ -10,6 +10,7 @@
 
 #include "../core/records.h"
 #include "policylogic.h"
+#include "routerlogic.h"
 
 #define SETTINGS_KEY "SOFTWARE\\Brennick\\Quorvel\\Settings"
 
@@ -31,55 +32,68 @@ BOOL WriteSettings(const AutoSettingsRecord *pSettings);
 /* WriteSettings of AutoSettings. */
 BOOL SaveSettings(void);
 
-/* The host's own IPv4 addresses, first one first, as name resolution gives
-   them; NULL when the name cannot be taken or resolved. */
-const struct hostent *ResolveHostAddresses(void);
-/* Sets szCurrentLocation from the host's addresses, the location ranges and
-   their routers; a router not known yet counts as none. */
+/* The rows detection tries, in order, and how many there are (never more
+   than MAX_DETECTION_ROWS). */
+#define MAX_DETECTION_ROWS      MAX_LOCATIONS
+int CountDetectionRows(void);
+const LocationRecord *GetDetectionRow(int i);
+
+/* No host has more addresses; past them the resolver's list is not read. */
+#define MAX_HOST_ADDRESSES      32
+
+/* The host's addresses as one look saw them, in the order detection tries
+   them: those with a default route first (lowest metric first), then the
+   rest as name resolution lists them. */
+typedef struct HostReading {
+    HostAddress aHosts[MAX_HOST_ADDRESSES];
+    int cHosts;
+    /* This system can tell routes and routers (the IP helper library). */
+    int bHelper;
+    /* The routes were read: each address is marked routed or not. */
+    int bRoutesKnown;
+    /* The neighbour table was read too: FindRouter answers for them. */
+    int bRoutersRead;
+} HostReading;
+
+/* Resolves the host's addresses and reads the tables that their order and
+   the rows' routers need. */
+void ReadHost(HostReading *pReading);
+/* The first address of that order, in network order; 0 when there is none. */
+u_long ReadFirstHostAddress(void);
+
+/* Sets szCurrentLocation, iMatchedLocation and the current router from a
+   reading and returns MATCH_DECIDED; or returns MATCH_WAIT, leaving them as
+   they were, with the gateway to ask in *puGateway, when a row's router is
+   not known yet and bFinal is 0. */
+int FindLocation(const HostReading *pReading, int bFinal, uint32_t *puGateway);
+/* Reads the host and decides at once; a router not known yet counts as none. */
 void DetectLocation(void);
 
-/* Row of the location that last matched, or -1 for none. */
+/* Row of the detection rows that last matched, or -1 for none. */
 extern int iMatchedLocation;
-
-/* Why a detection runs, which says whether a delayed decision applies. */
-#define DETECT_AT_START         0
-#define DETECT_ON_CHANGE        1
-#define DETECT_ON_SAVE          2
-
-/* The one-shot timer of the wait for a router, on the main window. */
-#define TIMER_ROUTER_WAIT       1021
-
-/* Detects the location. When a location's range holds the host's address
-   but the router it requires is not known yet, it asks the system to learn
-   it, leaves szCurrentLocation as it was, starts the wait and returns FALSE;
-   TRUE when the location was decided now. */
-BOOL DetectLocationOrWait(HWND hwnd, int iWhy);
-
-#define WAIT_GOING              0
-#define WAIT_DECIDED            1
-#define WAIT_APPLY              2
-/* A tick of the wait's timer: looks again, and decides on the last tick.
-   WAIT_APPLY when the decided location is to be applied now, WAIT_DECIDED
-   when only the tip changes, WAIT_GOING while the wait goes on. */
-int ContinueRouterWait(HWND hwnd);
-/* Ends a wait without deciding (the window is closing). */
-void StopRouterWait(HWND hwnd);
-/* The first printer listing asks whether it applies the rules itself: FALSE
-   while a wait at start decides, which then applies them when it ends. */
-BOOL TakeFirstApply(void);
+/* The router behind the host address that decided (a ROUTER_ value), and
+   its bytes when known: a row tied to another router never switches. */
+extern int iCurrentRouter;
+extern unsigned char abCurrentRouter[HARDWARE_ADDRESS_LENGTH];
 
 /* The IP helper library and its three tables can be read on this system. */
 int IsRouterCheckAvailable(void);
-/* Reads the address, route and neighbour tables afresh; 0 when this system
-   cannot. */
+/* Reads the route table afresh, and the address table too when bAddresses
+   and some default route exists; 0 when this system cannot. */
+int LoadRouteTables(int bAddresses);
+/* The same, and the neighbour table when some address has a router to look
+   up; 0 when this system cannot. */
 int LoadRouterTables(void);
+/* Marks the host addresses routed or not from the tables last read; 0, with
+   every address ROUTE_UNKNOWN, when the routes could not be read. */
+int MarkRoutesFromTables(HostAddress *pHosts, int cHosts);
 /* The router behind a host address (host order) in the tables last read: a
    ROUTER_ value, its bytes when known, its gateway whenever there is one. */
 int FindRouter(uint32_t uAddress, unsigned char *pbRouter, uint32_t *puGateway);
 /* Reads the tables and gives the router behind an address as text when known
-   ("" otherwise), with its ROUTER_ value; a router not known yet is asked
-   for, as the wait does. */
-int ReadRouterText(uint32_t uAddress, char *pszText, size_t cchText);
+   ("" otherwise), with its ROUTER_ value; when bAsk, a router not known yet
+   is asked for, as the wait does. */
+int ReadRouterText(uint32_t uAddress, int bAsk, char *pszText, size_t cchText);
 /* Sends one empty datagram to a gateway (host order), never waiting. */
 void AskForRouter(uint32_t uGateway);
 /* Row of a printer name in PrinterTable (exact, case-sensitive), or -1; rows

@@ -14,23 +14,6 @@ void NormaliseRange(uint32_t *puStart, uint32_t *puEnd)
     }
 }
 
-int FindMatchingRange(const uint32_t *puHost, int cHost, const uint32_t *puStart,
-                      const uint32_t *puEnd, int cRanges)
-{
-    int h, i;
-
-    for (h = 0; h < cHost; h++) {
-        uint32_t uAddress = NormaliseHostAddress(puHost[h]);
-        for (i = 0; i < cRanges; i++) {
-            uint32_t uStart = puStart[i], uEnd = puEnd[i];
-            NormaliseRange(&uStart, &uEnd);
-            if (uStart <= uAddress && uAddress <= uEnd)
-                return i;
-        }
-    }
-    return -1;
-}
-
 int ParsePlainAddress(const char *pszAddress, uint32_t *puAddress)
 {
     const char *p = pszAddress;

@@ -15,13 +15,6 @@ uint32_t NormaliseHostAddress(uint32_t uAddress);
    exactly the normalised "no network" addresses. */
 void NormaliseRange(uint32_t *puStart, uint32_t *puEnd);
 
-/* Index of the location whose range holds a host address, or -1. The host
-   addresses are the outer loop: the first address that any range holds
-   decides, and of the ranges holding it the lowest index wins. Ranges are
-   taken as given (not yet normalised); addresses likewise. */
-int FindMatchingRange(const uint32_t *puHost, int cHost, const uint32_t *puStart,
-                      const uint32_t *puEnd, int cRanges);
-
 /* Reads an address written plainly: four decimal numbers from 0 to 255
    joined by dots, none with a leading zero (but "0" itself), and nothing
    else; the sockets parser would read "010" as octal, "10.1" as 10.0.0.1

@@ -128,62 +128,126 @@ static int HasRouterToLookUp(void)
     return 0;
 }
 
-int LoadRouterTables(void)
+/* Set when the route table, and the address table with it, were read. */
+static int bRouteRowsRead;
+static int bAddressRowsRead;
+
+static void ReadRouteRows(void)
+{
+    PMIB_IPFORWARDTABLE pRoutes;
+    void *pBlock;
+    DWORD i;
+
+    pRoutes = (PMIB_IPFORWARDTABLE)ReadTable(GetRouteTable, &pBlock);
+    if (pRoutes == NULL)
+        return;
+    bRouteRowsRead = 1;
+    for (i = 0; i < pRoutes->dwNumEntries && cRouteRows < MAX_ROUTE_ROWS; i++) {
+        const MIB_IPFORWARDROW *pSource = &pRoutes->table[i];
+        RouteRow *pRow = &aRouteRows[cRouteRows++];
+        pRow->uDest = (uint32_t)ntohl(pSource->dwForwardDest);
+        pRow->uMask = (uint32_t)ntohl(pSource->dwForwardMask);
+        pRow->uNextHop = (uint32_t)ntohl(pSource->dwForwardNextHop);
+        pRow->uIfIndex = (uint32_t)pSource->dwForwardIfIndex;
+        pRow->uMetric = (uint32_t)pSource->dwForwardMetric1;
+    }
+    FreeTable(pBlock);
+}
+
+static void ReadAddressRows(void)
 {
     PMIB_IPADDRTABLE pAddresses;
-    PMIB_IPFORWARDTABLE pRoutes;
+    void *pBlock;
+    DWORD i;
+
+    pAddresses = (PMIB_IPADDRTABLE)ReadTable(GetAddressTable, &pBlock);
+    if (pAddresses == NULL) {
+        /* Routes without their interfaces' addresses tell nothing. */
+        bRouteRowsRead = 0;
+        return;
+    }
+    bAddressRowsRead = 1;
+    for (i = 0; i < pAddresses->dwNumEntries && cAddressRows < MAX_ADDRESS_ROWS; i++) {
+        AddressRow *pRow = &aAddressRows[cAddressRows++];
+        pRow->uAddress = (uint32_t)ntohl(pAddresses->table[i].dwAddr);
+        pRow->uIfIndex = (uint32_t)pAddresses->table[i].dwIndex;
+    }
+    FreeTable(pBlock);
+}
+
+static void ReadNeighbourRows(void)
+{
     PMIB_IPNETTABLE pNeighbours;
     void *pBlock;
     DWORD i;
-    int bGateway = 0;
 
+    pNeighbours = (PMIB_IPNETTABLE)ReadTable(GetNeighbourTable, &pBlock);
+    if (pNeighbours == NULL)
+        return;
+    for (i = 0; i < pNeighbours->dwNumEntries && cNeighbourRows < MAX_NEIGHBOUR_ROWS; i++) {
+        const MIB_IPNETROW *pSource = &pNeighbours->table[i];
+        NeighbourRow *pRow = &aNeighbourRows[cNeighbourRows++];
+        pRow->uAddress = (uint32_t)ntohl(pSource->dwAddr);
+        pRow->uIfIndex = (uint32_t)pSource->dwIndex;
+        pRow->uType = (uint32_t)pSource->dwType;
+        pRow->cbPhysical = (uint32_t)pSource->dwPhysAddrLen;
+        CopyMemory(pRow->abPhysical, pSource->bPhysAddr, sizeof(pRow->abPhysical));
+    }
+    FreeTable(pBlock);
+}
+
+static int HasDefaultRoute(void)
+{
+    int i;
+
+    for (i = 0; i < cRouteRows; i++) {
+        if (aRouteRows[i].uDest == 0 && aRouteRows[i].uMask == 0)
+            return 1;
+    }
+    return 0;
+}
+
+/* Each table costs a round of calls into the network stack, and a change of
+   address waits on them: the routes come first, and a table that cannot
+   change the answer is not read. A table that cannot be read stays empty:
+   no address is routed, no router is known. */
+int LoadRouteTables(int bAddresses)
+{
     cAddressRows = cRouteRows = cNeighbourRows = 0;
+    bRouteRowsRead = bAddressRowsRead = 0;
     if (!LoadHelperLibrary())
         return 0;
+    ReadRouteRows();
+    /* Without a default route no address is routed and none has a router. */
+    if (bAddresses && HasDefaultRoute())
+        ReadAddressRows();
+    return 1;
+}
 
-    /* Each table costs a round of calls into the network stack, and a change
-       of address waits on them: the routes come first, and a table that
-       cannot change the answer is not read. A table that cannot be read
-       stays empty: no router is known. */
-    pRoutes = (PMIB_IPFORWARDTABLE)ReadTable(GetRouteTable, &pBlock);
-    if (pRoutes != NULL) {
-        for (i = 0; i < pRoutes->dwNumEntries && cRouteRows < MAX_ROUTE_ROWS; i++) {
-            const MIB_IPFORWARDROW *pSource = &pRoutes->table[i];
-            RouteRow *pRow = &aRouteRows[cRouteRows++];
-            pRow->uDest = (uint32_t)ntohl(pSource->dwForwardDest);
-            pRow->uMask = (uint32_t)ntohl(pSource->dwForwardMask);
-            pRow->uNextHop = (uint32_t)ntohl(pSource->dwForwardNextHop);
-            pRow->uIfIndex = (uint32_t)pSource->dwForwardIfIndex;
-            pRow->uMetric = (uint32_t)pSource->dwForwardMetric1;
-            bGateway |= pRow->uDest == 0 && pRow->uMask == 0 && pRow->uNextHop != 0;
-        }
-        FreeTable(pBlock);
-    }
-    /* Without a default route through a gateway no address has a router. */
-    pAddresses = bGateway ? (PMIB_IPADDRTABLE)ReadTable(GetAddressTable, &pBlock) : NULL;
-    if (pAddresses != NULL) {
-        for (i = 0; i < pAddresses->dwNumEntries && cAddressRows < MAX_ADDRESS_ROWS; i++) {
-            AddressRow *pRow = &aAddressRows[cAddressRows++];
-            pRow->uAddress = (uint32_t)ntohl(pAddresses->table[i].dwAddr);
-            pRow->uIfIndex = (uint32_t)pAddresses->table[i].dwIndex;
-        }
-        FreeTable(pBlock);
-    }
+int LoadRouterTables(void)
+{
+    if (!LoadRouteTables(1))
+        return 0;
     /* A default route that leads to the interface itself (dial-up, most
        VPNs) has no neighbour to look up. */
-    pNeighbours = HasRouterToLookUp() ? (PMIB_IPNETTABLE)ReadTable(GetNeighbourTable, &pBlock) : NULL;
-    if (pNeighbours != NULL) {
-        for (i = 0; i < pNeighbours->dwNumEntries && cNeighbourRows < MAX_NEIGHBOUR_ROWS; i++) {
-            const MIB_IPNETROW *pSource = &pNeighbours->table[i];
-            NeighbourRow *pRow = &aNeighbourRows[cNeighbourRows++];
-            pRow->uAddress = (uint32_t)ntohl(pSource->dwAddr);
-            pRow->uIfIndex = (uint32_t)pSource->dwIndex;
-            pRow->uType = (uint32_t)pSource->dwType;
-            pRow->cbPhysical = (uint32_t)pSource->dwPhysAddrLen;
-            CopyMemory(pRow->abPhysical, pSource->bPhysAddr, sizeof(pRow->abPhysical));
-        }
-        FreeTable(pBlock);
+    if (HasRouterToLookUp())
+        ReadNeighbourRows();
+    return 1;
+}
+
+int MarkRoutesFromTables(HostAddress *pHosts, int cHosts)
+{
+    int h;
+
+    /* A route table that could not be read tells nothing: no address may
+       count as off the network for it. */
+    if (!bRouteRowsRead) {
+        for (h = 0; h < cHosts; h++)
+            pHosts[h].iRoute = ROUTE_UNKNOWN;
+        return 0;
     }
+    MarkHostRoutes(pHosts, cHosts, aAddressRows, bAddressRowsRead ? cAddressRows : -1, aRouteRows,
+                   cRouteRows);
     return 1;
 }
 
@@ -193,7 +257,7 @@ int FindRouter(uint32_t uAddress, unsigned char *pbRouter, uint32_t *puGateway)
                         aNeighbourRows, cNeighbourRows, pbRouter, puGateway);
 }
 
-int ReadRouterText(uint32_t uAddress, char *pszText, size_t cchText)
+int ReadRouterText(uint32_t uAddress, int bAsk, char *pszText, size_t cchText)
 {
     unsigned char abRouter[HARDWARE_ADDRESS_LENGTH];
     uint32_t uGateway;
@@ -205,7 +269,7 @@ int ReadRouterText(uint32_t uAddress, char *pszText, size_t cchText)
     iRouter = FindRouter(uAddress, abRouter, &uGateway);
     if (iRouter == ROUTER_KNOWN)
         FormatGatewayText(abRouter, pszText, cchText);
-    else if (iRouter == ROUTER_NOT_YET)
+    else if (iRouter == ROUTER_NOT_YET && bAsk)
         AskForRouter(uGateway);  /* so that a look a moment later finds it */
     return iRouter;
 }

@@ -1,4 +1,5 @@
 /* The network's identity over plain rows. */
+#include <string.h>
 #include "routerlogic.h"
 #include "rangelogic.h"
 
@@ -170,30 +171,149 @@ int IsRouterNeeded(const HostRouter *pHosts, int cHosts, const BoundRange *pRang
 }
 
 int FindBoundMatch(const HostRouter *pHosts, int cHosts, const BoundRange *pRanges, int cRanges,
-                   int bFinal, int *piFound)
+                   int bFinal, int *piFound, int *piHost)
 {
-    int h, i;
+    int h, i, iHost = -1;
 
     *piFound = -1;
-    for (h = 0; h < cHosts; h++) {
+    for (h = 0; h < cHosts && *piFound < 0; h++) {
         const HostRouter *pHost = &pHosts[h];
         for (i = 0; i < cRanges; i++) {
             const BoundRange *pRange = &pRanges[i];
             if (!IsHeld(pHost->uAddress, pRange))
                 continue;
-            if (!pRange->bBound || pHost->iRouter == ROUTER_UNAVAILABLE) {
+            if (!pRange->bBound || pHost->iRouter == ROUTER_UNAVAILABLE ||
+                (pHost->iRouter == ROUTER_KNOWN && IsSameRouter(pHost->abRouter, pRange->abRouter))) {
                 *piFound = i;
-                return MATCH_DECIDED;
-            }
-            if (pHost->iRouter == ROUTER_KNOWN && IsSameRouter(pHost->abRouter, pRange->abRouter)) {
-                *piFound = i;
-                return MATCH_DECIDED;
+                iHost = h;
+                break;
             }
             if (pHost->iRouter == ROUTER_NOT_YET && !bFinal) {
                 *piFound = h;
+                if (piHost != 0)
+                    *piHost = -1;
                 return MATCH_WAIT;
             }
         }
     }
+    if (piHost != 0)
+        *piHost = iHost;
     return MATCH_DECIDED;
+}
+
+int IsRowOnItsNetwork(const BoundRange *pRange, int iRouter, const unsigned char *pbRouter)
+{
+    if (!pRange->bBound || iRouter == ROUTER_UNAVAILABLE)
+        return 1;
+    return iRouter == ROUTER_KNOWN && IsSameRouter(pbRouter, pRange->abRouter);
+}
+
+int ChooseSwitchRows(const char *const *ppszNames, const BoundRange *pRanges, int cRows,
+                     const char *pszCurrent, int iMatched, int iRouter,
+                     const unsigned char *pbRouter, int *piRows)
+{
+    int i, c = 0;
+
+    if (iMatched >= 0 && iMatched < cRows && pRanges[iMatched].bBound &&
+        strcmp(ppszNames[iMatched], pszCurrent) == 0) {
+        piRows[0] = iMatched;
+        return 1;
+    }
+    for (i = 0; i < cRows; i++) {
+        if (strcmp(ppszNames[i], pszCurrent) == 0 && IsRowOnItsNetwork(&pRanges[i], iRouter, pbRouter))
+            piRows[c++] = i;
+    }
+    return c;
+}
+
+static int IsLoopback(uint32_t uAddress)
+{
+    return uAddress >= LOOPBACK_FIRST && uAddress <= LOOPBACK_LAST;
+}
+
+void MarkHostRoutes(HostAddress *pHosts, int cHosts, const AddressRow *pAddresses, int cAddresses,
+                    const RouteRow *pRoutes, int cRoutes)
+{
+    int h, i, j, cOutside = 0, bAnyDefault = 0;
+
+    for (i = 0; i < cRoutes; i++)
+        bAnyDefault |= pRoutes[i].uDest == 0 && pRoutes[i].uMask == 0;
+    for (h = 0; h < cHosts; h++)
+        cOutside += !IsLoopback(pHosts[h].uAddress);
+    for (h = 0; h < cHosts; h++) {
+        HostAddress *pHost = &pHosts[h];
+        pHost->iRoute = ROUTE_NONE;
+        pHost->uMetric = 0;
+        if (cAddresses < 0) {
+            if (bAnyDefault && cOutside == 1 && !IsLoopback(pHost->uAddress))
+                pHost->iRoute = ROUTE_DEFAULT;
+            continue;
+        }
+        /* An address may sit on several interfaces; any routed one counts. */
+        for (i = 0; i < cAddresses; i++) {
+            if (pAddresses[i].uAddress != pHost->uAddress)
+                continue;
+            for (j = 0; j < cRoutes; j++) {
+                const RouteRow *p = &pRoutes[j];
+                if (p->uDest != 0 || p->uMask != 0 || p->uIfIndex != pAddresses[i].uIfIndex)
+                    continue;
+                if (pHost->iRoute != ROUTE_DEFAULT || p->uMetric < pHost->uMetric)
+                    pHost->uMetric = p->uMetric;
+                pHost->iRoute = ROUTE_DEFAULT;
+            }
+        }
+    }
+}
+
+static int RanksBefore(const HostAddress *pA, const HostAddress *pB)
+{
+    if (pA->iRoute == ROUTE_DEFAULT && pB->iRoute != ROUTE_DEFAULT)
+        return 1;
+    return pA->iRoute == ROUTE_DEFAULT && pB->iRoute == ROUTE_DEFAULT && pA->uMetric < pB->uMetric;
+}
+
+void OrderHostAddresses(HostAddress *pHosts, int cHosts)
+{
+    int i, j;
+
+    /* Insertion sort: stable, and the list is short. */
+    for (i = 1; i < cHosts; i++) {
+        HostAddress moving = pHosts[i];
+        for (j = i; j > 0 && RanksBefore(&moving, &pHosts[j - 1]); j--)
+            pHosts[j] = pHosts[j - 1];
+        pHosts[j] = moving;
+    }
+}
+
+int IsOffNetwork(const HostAddress *pHosts, int cHosts, const BoundRange *pRanges, int cRanges)
+{
+    int h, i;
+
+    if (cHosts <= 0)
+        return 0;
+    for (h = 0; h < cHosts; h++) {
+        if (pHosts[h].iRoute != ROUTE_NONE)
+            return 0;
+    }
+    for (i = 0; i < cRanges; i++) {
+        /* "No network" ranges stand for the off-network state itself. */
+        if (pRanges[i].uStart >= LOOPBACK_FIRST && pRanges[i].uEnd <= LOOPBACK_LAST)
+            continue;
+        for (h = 0; h < cHosts; h++) {
+            if (!IsLoopback(pHosts[h].uAddress) && IsHeld(pHosts[h].uAddress, &pRanges[i]))
+                return 0;
+        }
+    }
+    return 1;
+}
+
+int HasRoutedAddress(const HostAddress *pHosts, int cHosts)
+{
+    int h;
+
+    for (h = 0; h < cHosts; h++) {
+        if (pHosts[h].iRoute != ROUTE_NONE)
+            return 1;
+    }
+    return 0;
 }

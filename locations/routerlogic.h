@@ -91,14 +91,66 @@ typedef struct BoundRange {
    the match need the routers. */
 int IsRouterNeeded(const HostRouter *pHosts, int cHosts, const BoundRange *pRanges, int cRanges);
 
-/* The search of FindMatchingRange, where a bound range also needs its router:
-   the first range, in list order, holding the first host address that any
-   range takes, whose identity is empty or equal to that address's router.
-   Where the system cannot tell, ranges alone decide. Unless bFinal, a bound
-   range holding an address whose router is not known yet stops the search
-   with MATCH_WAIT and that host's index in *piFound; when bFinal, such a
-   range does not match. MATCH_DECIDED gives the range's index, or -1. */
+/* The one range search: the first range, in list order, holding the first
+   host address that any range takes, whose identity is empty or equal to
+   that address's router. Host addresses are tried in the order given, so an
+   earlier address always decides before a later one. Where the system
+   cannot tell the router, ranges alone decide. Unless bFinal, a bound range
+   holding an address whose router is not known yet stops the search with
+   MATCH_WAIT and that host's index in *piFound; when bFinal, such a range
+   does not match. MATCH_DECIDED gives the range's index, or -1, and the
+   index of the host address it holds in *piHost (-1 for none; piHost may
+   be NULL). */
 int FindBoundMatch(const HostRouter *pHosts, int cHosts, const BoundRange *pRanges, int cRanges,
-                   int bFinal, int *piFound);
+                   int bFinal, int *piFound, int *piHost);
+
+/* Whether a row of the current location's name may switch: a row for any
+   network always; a row tied to a router only behind that very router, or
+   where the system cannot tell routers at all (iRouter ROUTER_UNAVAILABLE). */
+int IsRowOnItsNetwork(const BoundRange *pRange, int iRouter, const unsigned char *pbRouter);
+
+/* The rows a location's switch makes the default in turn, so that the last
+   one whose printer is known decides: the matched row alone when it is tied
+   to its router (another row of its name belongs to another network);
+   otherwise every row named pszCurrent that is on its own network. Writes
+   their indexes to piRows (room for cRows) and returns how many. */
+int ChooseSwitchRows(const char *const *ppszNames, const BoundRange *pRanges, int cRows,
+                     const char *pszCurrent, int iMatched, int iRouter,
+                     const unsigned char *pbRouter, int *piRows);
+
+/* How a host address reaches other networks. */
+#define ROUTE_UNKNOWN           0   /* the system cannot tell (Windows 95) */
+#define ROUTE_NONE              1   /* no default route on its interface */
+#define ROUTE_DEFAULT           2   /* a default route on its interface */
+
+/* One of the host's own addresses, as name resolution lists it, and its
+   route: a host-only virtual adapter or a link-local address has none. */
+typedef struct HostAddress {
+    uint32_t uAddress;
+    int iRoute;
+    /* Of the best default route on its interface, when it has one. */
+    uint32_t uMetric;
+} HostAddress;
+
+/* Marks each address ROUTE_DEFAULT when its interface (from the address
+   rows) has a default route (0.0.0.0/0, through a gateway or not), with
+   that route's lowest metric, and ROUTE_NONE otherwise. cAddresses below 0
+   means the address rows were not read: then a lone address outside
+   127.0.0.0/8 is taken as routed whenever any default route exists. */
+void MarkHostRoutes(HostAddress *pHosts, int cHosts, const AddressRow *pAddresses, int cAddresses,
+                    const RouteRow *pRoutes, int cRoutes);
+
+/* Puts routed addresses first, lowest metric first, then the rest in the
+   order given; equal ones keep their order. */
+void OrderHostAddresses(HostAddress *pHosts, int cHosts);
+
+/* Whether the host counts as off the network: its routes are known, none of
+   its addresses is routed, and no range outside 127.0.0.0/8 holds any of
+   them. A location made for a network without a router still matches. */
+int IsOffNetwork(const HostAddress *pHosts, int cHosts, const BoundRange *pRanges, int cRanges);
+
+/* Whether a move has settled enough to decide: some address is routed, or
+   the system cannot tell routes at all. */
+int HasRoutedAddress(const HostAddress *pHosts, int cHosts);
 
 #endif

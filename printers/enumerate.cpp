@@ -1,12 +1,12 @@
 /* Printer enumeration on a short-lived worker thread, so the main thread never
    waits for the spooler. bEnumBusy is the only coordination: the main thread
-   raises it before a start, the worker lowers it as its very last step. */
+   raises it before a start, the worker lowers it as its very last step. The
+   worker only lists: it tells the main window when it is done, and whatever
+   follows from the list happens there. */
 #include <winsock2.h>
 #include <windows.h>
 #include <process.h>
 #include "../core/state.h"
-/* Against the layers on purpose: the first listing applies the location rules. */
-#include "../locations/locations.h"
 #include "printerlogic.h"
 #include "printers.h"
 #include "spooler.h"
@@ -114,13 +114,10 @@ void __cdecl EnumPrinterThread(void *pArg)
     /* The count is published only after every row is written. */
     InterlockedExchange(&iPrinterCount, iCount);
 
-    /* The first listing applies the location rules once, now that the
-       table can name the location's printer. */
-    if (bFirstEnum) {
-        /* A wait for the router at start applies them when it ends. */
-        if (AutoSettings.bSetByIP && TakeFirstApply())
-            ApplyLocation();
-        InterlockedExchange(&bFirstEnum, 0);
-    }
+    InterlockedExchange(&bFirstEnum, 0);
+    /* Told before the busy flag drops, so that whoever waits for the flag
+       finds the news already queued. */
+    if (hMainWnd != NULL)
+        PostMessageA(hMainWnd, MSG_PRINTERS_LISTED, 0, 0);
     InterlockedExchange(&bEnumBusy, 0);
 }

@@ -24,7 +24,5 @@ void SwitchDefaultPrinter(int iRow);
 void SwitchDefaultPrinterByName(const char *pszName);
 /* The same for a printer known by its wide name only (NT). */
 void SwitchDefaultPrinterByWideName(const wchar_t *pwszName);
-/* Main thread: starts the icon-restore timer a switch on the worker asked for. */
-void StartIconRestoreTimer(void);
 
 #endif

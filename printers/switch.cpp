@@ -92,7 +92,7 @@ static BOOL SetDefaultByWideProfile(const wchar_t *pwszName)
     return bDone;
 }
 
-void StartIconRestoreTimer(void)
+static void StartIconRestoreTimer(void)
 {
     /* Same id every time: a second switch within the delay replaces the
        running timer, so the idle icon returns after the last switch. */
@@ -104,7 +104,7 @@ void SwitchDefaultPrinter(int iRow)
     char szName[256];
     PrinterWideRow wszName;
 
-    /* A private copy: a worker may rewrite the table while this runs. */
+    /* A private copy: a listing may rewrite the table while this runs. */
     StringCchCopyA(szName, sizeof(szName), PrinterTable[iRow]);
     CopyPrinterWideName(wszName, PrinterWideNames[iRow]);
     /* A row kept by its wide name is that printer, never its look-alike. */
@@ -119,12 +119,7 @@ static void AnnounceSwitch(void)
 {
     SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE, 0, 0, SMTO_ABORTIFHUNG, 1000, NULL);
     SetTrayIcon(1);
-    /* A timer belongs to the thread that owns the window; a switch made on the
-       enumeration worker asks the main thread to start it. */
-    if (GetWindowThreadProcessId(hMainWnd, NULL) == GetCurrentThreadId())
-        StartIconRestoreTimer();
-    else
-        PostMessageA(hMainWnd, MSG_START_ICON_TIMER, 0, 0);
+    StartIconRestoreTimer();
 }
 
 void SwitchDefaultPrinterByName(const char *pszName)

@@ -22,12 +22,9 @@ layer_of() {
         res/*) echo res ;; *) echo none ;;
     esac
 }
-# The one exception, marked where it stands: the first printer listing
-# applies the location rules.
-LAYER_EXCEPTIONS=("printers/enumerate.cpp -> locations/locations.h")
 
 check_layers() {
-    local file from dir inc target to bad e status=0
+    local file from dir inc target to bad status=0
     while IFS= read -r file; do
         from=$(layer_of "$file")
         dir=$(dirname "$file")
@@ -43,9 +40,6 @@ check_layers() {
             elif [ "$to" != res ] && [ "$to" -gt "$from" ]; then
                 bad=1
             fi
-            for e in "${LAYER_EXCEPTIONS[@]}"; do
-                [ "$file -> $target" = "$e" ] && bad=0
-            done
             if [ "$bad" -eq 1 ]; then
                 echo "$file: includes $target from a layer above it"
                 status=1

@@ -85,8 +85,9 @@ const ExpectedControl rgAboutControls[] = {
      0, 16, 54, 153, 34, CTL | SS_LEFT | WS_GROUP},
 };
 
+// Both dialogs in reading order, which is the tab order: top to bottom, then
+// left to right, with Cancel and OK last.
 const ExpectedControl rgConfigControls[] = {
-    {1, "IDOK", CLS_BUTTON, "OK", 0, 160, 150, 50, 14, CTL | BS_DEFPUSHBUTTON | WS_TABSTOP},
     {-1, "settings frame", CLS_BUTTON, "Automatic settings", 0, 7, 7, 203, 110, CTL | BS_GROUPBOX},
     {1003, "IDC_SETBYIP", CLS_BUTTON, "Auto change default printer when location changes", 0,
      14, 15, 187, 12, CTL | BS_AUTOCHECKBOX | WS_TABSTOP},
@@ -106,12 +107,14 @@ const ExpectedControl rgConfigControls[] = {
      CTL | BS_AUTORADIOBUTTON | WS_TABSTOP},
     {1008, "IDC_ICONSPOOLER", CLS_BUTTON, "Open printer spooler", 0, 118, 131, 81, 9,
      CTL | BS_AUTORADIOBUTTON | WS_TABSTOP},
-    {2, "IDCANCEL", CLS_BUTTON, "Cancel", 0, 7, 150, 50, 14, CTL | BS_PUSHBUTTON | WS_TABSTOP},
     {1032, "IDC_NOTIFYONSWITCH", CLS_BUTTON, "Tell me when a location changes the printer", 0,
-     7, 168, 203, 12, CTL | BS_AUTOCHECKBOX | WS_TABSTOP},
+     7, 148, 203, 12, CTL | BS_AUTOCHECKBOX | WS_TABSTOP},
+    {2, "IDCANCEL", CLS_BUTTON, "Cancel", 0, 7, 164, 50, 14, CTL | BS_PUSHBUTTON | WS_TABSTOP},
+    {1, "IDOK", CLS_BUTTON, "OK", 0, 160, 164, 50, 14, CTL | BS_DEFPUSHBUTTON | WS_TABSTOP},
 };
 
 const ExpectedControl rgLocationControls[] = {
+    {-1, "settings frame", CLS_BUTTON, "Location settings", 0, 7, 7, 144, 114, CTL | BS_GROUPBOX},
     {-1, "name label", CLS_STATIC, "Name", 0, 15, 20, 24, 13, CTL | SS_LEFT | WS_GROUP},
     {1010, "IDC_LOCATIONNAME", CLS_EDIT, "", 0, 44, 20, 98, 12, CTL | EDIT_FIELD},
     {-1, "start label", CLS_STATIC, "Start IP", 0, 15, 39, 26, 9, CTL | SS_LEFT | WS_GROUP},
@@ -124,16 +127,15 @@ const ExpectedControl rgLocationControls[] = {
      CTL | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP},
     {1025, "IDC_NONETWORK", CLS_BUTTON, "Use settings for no network", 0, 27, 101, 102, 15,
      CTL | BS_PUSHBUTTON | WS_TABSTOP},
-    {1, "IDOK", CLS_BUTTON, "OK", 0, 101, 142, 50, 14, CTL | BS_DEFPUSHBUTTON | WS_TABSTOP},
-    {2, "IDCANCEL", CLS_BUTTON, "Cancel", 0, 7, 142, 50, 14, CTL | BS_PUSHBUTTON | WS_TABSTOP},
-    {-1, "settings frame", CLS_BUTTON, "Location settings", 0, 7, 7, 144, 114, CTL | BS_GROUPBOX},
     {-1, "address label", CLS_STATIC, "Current IP Address:", 0, 13, 127, 62, 11,
      CTL | SS_LEFT | WS_GROUP},
     {1024, "IDC_CURRENTIP", CLS_STATIC, "", 0, 81, 127, 63, 9,
      CTL | SS_CENTER | SS_SUNKEN | WS_GROUP},
-    {1030, "IDC_GATEWAYCHECK", CLS_BUTTON, "Only on this network", 0, 13, 164, 138, 10,
+    {1030, "IDC_GATEWAYCHECK", CLS_BUTTON, "Only on this network", 0, 13, 142, 138, 10,
      CTL | BS_AUTOCHECKBOX | WS_TABSTOP},
-    {1031, "IDC_GATEWAYTEXT", CLS_STATIC, "", 0, 25, 176, 126, 16, CTL | SS_LEFT | WS_GROUP},
+    {1031, "IDC_GATEWAYTEXT", CLS_STATIC, "", 0, 25, 154, 126, 16, CTL | SS_LEFT | WS_GROUP},
+    {2, "IDCANCEL", CLS_BUTTON, "Cancel", 0, 7, 174, 50, 14, CTL | BS_PUSHBUTTON | WS_TABSTOP},
+    {1, "IDOK", CLS_BUTTON, "OK", 0, 101, 174, 50, 14, CTL | BS_DEFPUSHBUTTON | WS_TABSTOP},
 };
 
 const DWORD DLG_BASE = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFOREGROUND | DS_CENTER | DS_SETFONT;

@@ -8,7 +8,9 @@ void ComposeTrayTip(const char *pszPrinter, int bSetByIP, const char *pszLocatio
     char szWork[TIP_WORK_SIZE];
 
     szWork[0] = '\0';
-    if (bSetByIP) {
+    /* No location yet (it is still being decided), or one without a name:
+       the printer alone, never "printer ()". */
+    if (bSetByIP && pszLocation != NULL && pszLocation[0] != '\0') {
         StringCchPrintfA(szWork, TIP_WORK_SIZE, "%s (%s)", pszPrinter, pszLocation);
         /* The location is shown only while the whole text fits the limit; past
            it the printer's name matters more than a cut-off location. */

@@ -12,8 +12,9 @@
 #define TIP_COMBINED_LIMIT 64
 
 /* Fills pszTip (TIP_FIELD_SIZE bytes) with the tip for the default printer
-   pszPrinter: "printer (location)" while automatic switching is on and that
-   fits, otherwise the printer alone; cut to the field. */
+   pszPrinter: "printer (location)" while automatic switching is on, a
+   location is known (pszLocation neither NULL nor empty) and that fits,
+   otherwise the printer alone; cut to the field. */
 void ComposeTrayTip(const char *pszPrinter, int bSetByIP, const char *pszLocation,
                     char *pszTip);
 

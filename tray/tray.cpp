@@ -104,20 +104,18 @@ void SetTrayIcon(int bSwitched)
 {
     NOTIFYICONDATAA nid;
 
-    /* Also called from the enumeration worker; it touches only hMainWnd and the
-       instance, both set before any worker starts, and a picture of its own. */
     PrepareIconRecord(&nid, hMainWnd, NIF_ICON);
     nid.hIcon = LoadTrayPicture(hAppInstance, bSwitched ? IDI_SWITCHED : IDI_IDLE);
     Shell_NotifyIconA(NIM_MODIFY, &nid);
     ReleaseTrayPicture(nid.hIcon);
 }
 
-void SetTrayTip(HWND hwnd, const char *pszPrinterName)
+void SetTrayTip(HWND hwnd, const char *pszPrinterName, const char *pszLocation)
 {
     NOTIFYICONDATAA nid;
 
     PrepareIconRecord(&nid, hwnd, NIF_TIP);
-    ComposeTrayTip(pszPrinterName, AutoSettings.bSetByIP, szCurrentLocation, nid.szTip);
+    ComposeTrayTip(pszPrinterName, AutoSettings.bSetByIP, pszLocation, nid.szTip);
     Shell_NotifyIconA(NIM_MODIFY, &nid);
 }
 
@@ -128,7 +126,6 @@ void ShowSwitchNotice(const char *pszPrinter, const char *pszLocation)
 
     if (NoticeRecord.cbSize == 0)
         return;
-    /* Also called from the enumeration worker, like SetTrayIcon. */
     PrepareIconRecord(&nid, hMainWnd, NIF_INFO);
     nid.cbSize = (DWORD)NoticeRecord.cbSize;
     nid.dwInfoFlags = (DWORD)NoticeRecord.dwInfoFlags;

@@ -1,11 +1,14 @@
-// Address ranges: a match is a range that really holds the host address that
-// decided, no earlier address and no lower range was passed over, and the
-// normalisations never let a loopback address reach a comparison.
+// Address ranges and the one range search: a match is a row that really holds
+// the host address that decided (behind the router it requires), no earlier
+// address and no lower row was passed over, and the normalisations never let
+// a loopback address reach a comparison.
+#include <cstring>
 #include <vector>
 
 #include "fuzzcheck.h"
 #include "core/records.h"
 #include "locations/rangelogic.h"
+#include "locations/routerlogic.h"
 
 static bool Holds(uint32_t uStart, uint32_t uEnd, uint32_t uAddress)
 {
@@ -54,31 +57,66 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                            (NormaliseHostAddress(u) == 0));
     }
 
-    // Exactly sized copies: the walk may not read past either list.
-    std::vector<uint32_t> hostExact(host), startExact(start), endExact(end);
-    int iMatch = FindMatchingRange(hostExact.empty() ? nullptr : hostExact.data(), cHost,
-                                   startExact.empty() ? nullptr : startExact.data(),
-                                   endExact.empty() ? nullptr : endExact.data(), cRanges);
-    FUZZ_CHECK(iMatch >= -1 && iMatch < cRanges);
+    // The program's one range search, over the same addresses, with rows
+    // that may require a router and hosts whose router is in any state.
+    std::vector<HostRouter> hosts(cHost);
+    std::vector<BoundRange> ranges(cRanges);
+    for (int h = 0; h < cHost; h++) {
+        hosts[h].uAddress = host[h];
+        hosts[h].iRouter = fdp.ConsumeIntegralInRange<int>(ROUTER_KNOWN, ROUTER_UNAVAILABLE);
+        memset(hosts[h].abRouter, 0, sizeof(hosts[h].abRouter));
+        hosts[h].abRouter[5] = fdp.ConsumeIntegralInRange<unsigned char>(0, 2);
+    }
+    for (int i = 0; i < cRanges; i++) {
+        ranges[i].uStart = start[i];
+        ranges[i].uEnd = end[i];
+        ranges[i].bBound = fdp.ConsumeBool();
+        memset(ranges[i].abRouter, 0, sizeof(ranges[i].abRouter));
+        ranges[i].abRouter[5] = fdp.ConsumeIntegralInRange<unsigned char>(0, 2);
+    }
+    int bFinal = fdp.ConsumeBool();
+    auto qualifies = [&](int h, int i) {
+        const HostRouter &hr = hosts[h];
+        const BoundRange &r = ranges[i];
+        if (!Holds(r.uStart, r.uEnd, NormaliseHostAddress(hr.uAddress)))
+            return false;
+        return !r.bBound || hr.iRouter == ROUTER_UNAVAILABLE ||
+               (hr.iRouter == ROUTER_KNOWN && hr.abRouter[5] == r.abRouter[5]);
+    };
 
-    // The first host address that any range holds decides.
-    int hDecides = -1;
+    // Exactly sized copies: the walk may not read past either list.
+    std::vector<HostRouter> hostExact(hosts);
+    std::vector<BoundRange> rangeExact(ranges);
+    int iFound = 99, iHost = 99;
+    int iResult = FindBoundMatch(hostExact.empty() ? nullptr : hostExact.data(), cHost,
+                                 rangeExact.empty() ? nullptr : rangeExact.data(), cRanges, bFinal,
+                                 &iFound, &iHost);
+    if (iResult == MATCH_WAIT) {
+        // Only before the last look, for a host whose router is not known yet.
+        FUZZ_CHECK(!bFinal && iFound >= 0 && iFound < cHost && iHost == -1);
+        FUZZ_CHECK(hosts[iFound].iRouter == ROUTER_NOT_YET);
+        return 0;
+    }
+    FUZZ_CHECK(iResult == MATCH_DECIDED);
+    FUZZ_CHECK(iFound >= -1 && iFound < cRanges);
+    FUZZ_CHECK((iFound < 0) == (iHost < 0));
+
+    // The first host address that any row takes decides, and of its rows
+    // the lowest one.
+    int hDecides = -1, iDecides = -1;
     for (int h = 0; h < cHost && hDecides < 0; h++)
-        for (int i = 0; i < cRanges; i++)
-            if (Holds(start[i], end[i], NormaliseHostAddress(host[h])))
+        for (int i = 0; i < cRanges && hDecides < 0; i++)
+            if (qualifies(h, i)) {
                 hDecides = h;
-    if (hDecides < 0) {
-        FUZZ_CHECK(iMatch == -1);
-    } else {
-        uint32_t uAddress = NormaliseHostAddress(host[hDecides]);
-        FUZZ_CHECK(iMatch >= 0);
-        FUZZ_CHECK(Holds(start[iMatch], end[iMatch], uAddress));
+                iDecides = i;
+            }
+    FUZZ_CHECK(iFound == iDecides && iHost == hDecides);
+    if (iFound >= 0) {
+        uint32_t uAddress = NormaliseHostAddress(host[iHost]);
         // Only "no network" stands for another address: any other match
         // holds the address as the bounds were typed.
         if (uAddress != 0)
-            FUZZ_CHECK(start[iMatch] <= uAddress && uAddress <= end[iMatch]);
-        for (int i = 0; i < iMatch; i++)
-            FUZZ_CHECK(!Holds(start[i], end[i], uAddress));
+            FUZZ_CHECK(start[iFound] <= uAddress && uAddress <= end[iFound]);
     }
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "locations/rangelogic.h"
+#include "locations/routerlogic.h"
 #include "locations/settingslogic.h"
 
 namespace {
@@ -21,15 +22,20 @@ struct Range {
     uint32_t start, end;
 };
 
+// The program's one range search, with rows that require no router.
 int Match(std::vector<uint32_t> host, std::vector<Range> ranges)
 {
-    std::vector<uint32_t> starts, ends;
-    for (const Range &r : ranges) {
-        starts.push_back(r.start);
-        ends.push_back(r.end);
-    }
-    return FindMatchingRange(host.data(), (int)host.size(), starts.data(), ends.data(),
-                             (int)ranges.size());
+    std::vector<HostRouter> hosts;
+    std::vector<BoundRange> bounds;
+    for (uint32_t h : host)
+        hosts.push_back({h, ROUTER_NONE, {0}});
+    for (const Range &r : ranges)
+        bounds.push_back({r.start, r.end, 0, {0}});
+    int found = 99;
+    EXPECT_EQ(FindBoundMatch(hosts.data(), (int)hosts.size(), bounds.data(), (int)bounds.size(), 0,
+                             &found, nullptr),
+              MATCH_DECIDED);
+    return found;
 }
 
 TEST(Ranges, TheFirstHostAddressDecidesBeforeListOrder)

@@ -137,11 +137,80 @@ TEST(Routers, TheIdentityChoiceAndTheMatch)
     for (const MatchCase &m : matches) {
         int found = 99;
         EXPECT_EQ(FindBoundMatch(m.hosts.data(), (int)m.hosts.size(), m.ranges.data(),
-                                 (int)m.ranges.size(), m.final, &found),
+                                 (int)m.ranges.size(), m.final, &found, nullptr),
                   m.result)
             << m.what;
         EXPECT_EQ(found, m.found) << m.what;
     }
+}
+
+// Which addresses say where the host is: routed ones first, by metric, then
+// the rest as name resolution listed them; none routed and none in a range
+// (ranges in 127.0.0.0/8 aside) is off the network.
+TEST(HostAddresses, RoutedFirstAndOffTheNetworkWhenOnlyUnroutedAddressesAreLeft)
+{
+    const uint32_t wifi = A(192, 168, 1, 10), vEthernet = A(172, 29, 112, 1),
+                   hostOnly = A(192, 168, 56, 1), linkLocal = A(169, 254, 7, 7),
+                   lo = A(127, 0, 0, 1), cable = A(10, 0, 0, 5);
+    // Interfaces: 1 Wi-Fi, 2 a Hyper-V switch, 3 VirtualBox host-only, 4 a
+    // card with a failed DHCP, 5 loopback, 6 a cable.
+    std::vector<AddressRow> addresses = {{wifi, 1},      {vEthernet, 2}, {hostOnly, 3},
+                                         {linkLocal, 4}, {lo, 5},        {cable, 6}};
+    const RouteRow wifiDefault = {0, 0, A(192, 168, 1, 1), 1, 25};
+    const RouteRow cableDefault = {0, 0, A(10, 0, 0, 1), 6, 10};
+    const RouteRow dialUp = {0, 0, 0, 6, 10};  // a default route without a gateway
+    BoundRange noNetwork = {A(127, 0, 0, 1), A(127, 0, 0, 254), 0, {0}};
+    BoundRange home = {A(192, 168, 1, 1), A(192, 168, 1, 254), 0, {0}};
+    BoundRange lab = {A(169, 254, 0, 0), A(169, 254, 255, 255), 0, {0}};
+
+    struct Case {
+        const char *what;
+        std::vector<uint32_t> resolved;  // in the resolver's order
+        std::vector<RouteRow> routes;
+        int addressRows;                 // -1: the address table was not read
+        std::vector<BoundRange> ranges;
+        std::vector<uint32_t> ordered;
+        bool offNetwork;
+    } cases[] = {
+        {"the resolver lists the virtual adapter first", {vEthernet, wifi}, {wifiDefault}, 6,
+         {home}, {wifi, vEthernet}, false},
+        {"lowest metric first", {wifi, cable}, {wifiDefault, cableDefault}, 6, {home},
+         {cable, wifi}, false},
+        {"a default route without a gateway counts", {hostOnly, cable}, {dialUp}, 6, {home},
+         {cable, hostOnly}, false},
+        {"a host-only adapter left alone", {hostOnly, lo}, {}, 6, {home, noNetwork},
+         {hostOnly, lo}, true},
+        {"Hyper-V and a failed DHCP", {vEthernet, linkLocal}, {}, 6, {noNetwork},
+         {vEthernet, linkLocal}, true},
+        {"a location for a network without a router", {linkLocal}, {}, 6, {home, lab},
+         {linkLocal}, false},
+        {"a lone address, address table not read", {lo, wifi}, {wifiDefault}, -1, {},
+         {wifi, lo}, false},
+        {"no address at all is not off the network", {}, {}, 6, {}, {}, false},
+    };
+    for (const Case &c : cases) {
+        std::vector<HostAddress> hosts;
+        for (uint32_t a : c.resolved)
+            hosts.push_back({a, ROUTE_UNKNOWN, 0});
+        MarkHostRoutes(hosts.data(), (int)hosts.size(), addresses.data(),
+                       c.addressRows < 0 ? -1 : (int)addresses.size(), c.routes.data(),
+                       (int)c.routes.size());
+        OrderHostAddresses(hosts.data(), (int)hosts.size());
+        std::vector<uint32_t> got;
+        for (const HostAddress &h : hosts)
+            got.push_back(h.uAddress);
+        EXPECT_EQ(got, c.ordered) << c.what;
+        EXPECT_EQ(IsOffNetwork(hosts.data(), (int)hosts.size(), c.ranges.data(), (int)c.ranges.size()) != 0,
+                  c.offNetwork)
+            << c.what;
+        EXPECT_EQ(HasRoutedAddress(hosts.data(), (int)hosts.size()) != 0, !c.routes.empty()) << c.what;
+    }
+
+    // Where the system cannot tell routes, nothing is off the network and a
+    // move never waits to settle.
+    HostAddress unknown = {hostOnly, ROUTE_UNKNOWN, 0};
+    EXPECT_FALSE(IsOffNetwork(&unknown, 1, &noNetwork, 1));
+    EXPECT_TRUE(HasRoutedAddress(&unknown, 1));
 }
 
 }  // namespace

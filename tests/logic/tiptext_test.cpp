@@ -26,7 +26,8 @@ TEST(TrayTip, ShowsPrinterAndLocationOnlyWhileSwitchingIsOn)
     EXPECT_EQ(Tip("Laser-2", 1, "No match"), "Laser-2 (No match)");
     EXPECT_EQ(Tip("Not set", 1, "No match"), "Not set (No match)");
     EXPECT_EQ(Tip("Not set", 0, "Home"), "Not set");
-    EXPECT_EQ(Tip("Laser-2", 1, ""), "Laser-2 ()");
+    // Not decided yet, or a location without a name: never "Laser-2 ()".
+    EXPECT_EQ(Tip("Laser-2", 1, ""), "Laser-2");
 }
 
 TEST(TrayTip, CombinedTextOfSixtyFourKeepsTheLocationAndIsCutToSixtyThree)

@@ -99,6 +99,9 @@ HWND InProcessTest::StartMainWindow()
     g_originalProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingProc)));
     EXPECT_TRUE(WaitEnumerationIdle());
+    // The worker's news is queued before its busy flag drops: take it, so
+    // that what the first listing brings has happened.
+    Pump(50);
     return hwnd;
 }
 

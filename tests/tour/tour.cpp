@@ -300,7 +300,7 @@ HWND StartOnTheOfficeNetwork(QuorvelProcess *pq)
     // Signed in at the office, where its printer is the default already: the
     // start applies the location and brings no notice.
     WriteDeviceEntry((std::string(OFFICE_PRINTER) + ",winspool,Ne00:").c_str());
-    if (!RunHostCommand("\"$QUORVEL_SET_ADDRESSES\" 10.1.2.3/24")) {
+    if (!RunHostCommand("\"$QUORVEL_SET_ADDRESSES\" 10.1.2.3/24 --default qv0")) {
         printf("tour: cannot set the host's address\n");
         return NULL;
     }
@@ -361,13 +361,13 @@ int Tour()
         const char *notice;  // the location the notice names, when the printer changes
         const char *noticeShot;
     } moves[] = {
-        {"moved: office network (10.1.2.3)", "10.1.2.3/24", OFFICE_PRINTER, "Office Laser (Office)",
+        {"moved: office network (10.1.2.3)", "10.1.2.3/24 --default qv0", OFFICE_PRINTER, "Office Laser (Office)",
          "office.png", "Office", nullptr},
-        {"moved: home network (192.168.5.17)", "192.168.5.17/24", HOME_PRINTER, "Home Inkjet (Home)",
+        {"moved: home network (192.168.5.17)", "192.168.5.17/24 --default qv0", HOME_PRINTER, "Home Inkjet (Home)",
          "home.png", "Home", "notice.png"},
         {"moved: no network (loopback only)", "", HOME_PRINTER, "Home Inkjet (No network)",
          "no-network.png", nullptr, nullptr},
-        {"moved: unknown network (172.16.9.9)", "172.16.9.9/16", GUEST_PRINTER,
+        {"moved: unknown network (172.16.9.9)", "172.16.9.9/16 --default qv0", GUEST_PRINTER,
          "Front Desk (No match)", "unknown-network.png", "", nullptr},
     };
     for (const auto &m : moves) {

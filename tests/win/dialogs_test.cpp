@@ -678,6 +678,85 @@ TEST_F(ConfigDialogOnPrivateNetwork, AStoredRangeWithLeadingZerosKeepsItsOldMean
     EXPECT_STREQ(szCurrentLocation, "Lab");
 }
 
+// The kernel holds an entry for a neighbour, answered or not, once anything
+// was sent its way: an entry for the gateway shows that something went to it.
+std::string GatewayNeighbour()
+{
+    std::string entry;
+    if (!RunHostCommandOutput("ip neigh show 192.168.5.1 dev qv0", &entry))
+        return "(ip neigh failed)";
+    return entry;
+}
+
+struct RouterAskCase {
+    const char *what;
+    int opener;  // IDC_ADD or IDC_MODIFY
+    int action;  // the control pressed once the dialog is open, or 0
+    bool sends;
+};
+
+const RouterAskCase kRouterAskCases[] = {
+    {"Add", IDC_ADD, 0, false},
+    {"Modify of a location tied to its router", IDC_MODIFY, 0, false},
+    {"Add, then Auto", IDC_ADD, IDC_AUTORANGE, true},
+    {"Add, then the network check ticked", IDC_ADD, IDC_GATEWAYCHECK, true},
+};
+
+TEST_F(ConfigDialogOnPrivateNetwork, OpeningTheLocationDialogSendsNothingAutoAndTheCheckAskTheRouter)
+{
+    // Behind a gateway that never answers, whose hardware address is not
+    // known yet.
+    ASSERT_TRUE(RunHostCommand("'" + setAddresses + "' 192.168.5.17/24 && "
+                               "ip route replace default via 192.168.5.1 dev qv0 onlink && "
+                               "ip neigh flush dev qv0"));
+    ASSERT_TRUE(WaitFor([] { return HostAddress() == "192.168.5.17"; }, 5000)) << HostAddress();
+    AutoSettings.bSetByIP = 1;
+    SetLocations({{"Home", "Beta", "192.168.5.1", "192.168.5.254"}});
+    lstrcpynA(AutoSettings.locations[0].szGatewayMAC, "02-00-00-00-00-0A", NAME_FIELD_SIZE);
+    ASSERT_EQ(GatewayNeighbour(), "") << "nothing went to the gateway before";
+
+    struct Seen {
+        std::string neighbour, line;
+        bool ticked = false, enabled = false;
+    } seen[sizeof(kRouterAskCases) / sizeof(kRouterAskCases[0])];
+    RunConfig([&](HWND hDlg) {
+        for (size_t i = 0; i < sizeof(kRouterAskCases) / sizeof(kRouterAskCases[0]); i++) {
+            const RouterAskCase &c = kRouterAskCases[i];
+            RunHostCommand("ip neigh flush dev qv0");
+            if (c.opener == IDC_MODIFY)
+                ClickListRow(ListOf(hDlg), 0);
+            HWND hLoc = OpenLocationDialog(hDlg, c.opener);
+            ASSERT_NE(hLoc, (HWND)NULL) << c.what;
+            if (c.action != 0)
+                Press(hLoc, c.action);
+            // Time for a look at the router to end, and for anything sent
+            // to reach the kernel's table.
+            Sleep(2000);
+            seen[i].neighbour = GatewayNeighbour();
+            seen[i].line = ControlText(hLoc, IDC_GATEWAYTEXT);
+            seen[i].ticked = IsButtonChecked(hLoc, IDC_GATEWAYCHECK);
+            seen[i].enabled = IsControlEnabled(hLoc, IDC_GATEWAYCHECK);
+            Press(hLoc, IDCANCEL);
+            EXPECT_TRUE(WaitClosed(hLoc)) << c.what;
+        }
+        // Cancel: OK would detect the location, which may ask the router.
+        Press(hDlg, IDCANCEL);
+        EXPECT_TRUE(WaitClosed(hDlg));
+    });
+    for (size_t i = 0; i < sizeof(kRouterAskCases) / sizeof(kRouterAskCases[0]); i++) {
+        const RouterAskCase &c = kRouterAskCases[i];
+        SCOPED_TRACE(std::string(c.what) + ": \"" + seen[i].line + "\"");
+        EXPECT_EQ(!seen[i].neighbour.empty(), c.sends) << "gateway entry: " << seen[i].neighbour;
+        EXPECT_TRUE(seen[i].enabled) << "the check can be ticked to look for the router";
+        if (c.opener == IDC_MODIFY) {
+            EXPECT_TRUE(seen[i].ticked);
+            EXPECT_EQ(seen[i].line, "Router 02-00-00-00-00-0A") << "the stored router is shown";
+        } else {
+            EXPECT_FALSE(seen[i].ticked) << "no router to record: the gateway never answers";
+        }
+    }
+}
+
 // Ten locations whose names sort as they are numbered.
 std::vector<Loc> TenSites()
 {

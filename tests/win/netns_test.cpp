@@ -4,11 +4,14 @@
 
 #include <winsock2.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "inprocess.h"
+#include "app/decide.h"
 #include "locations/locations.h"
 #include "locationfill.h"
 #include "testsupport.h"
@@ -123,6 +126,26 @@ TEST_F(Detection, ALoopbackOnlyHostIsAtTheNoNetworkLocation)
     EXPECT_EQ(Detect(), "No match");
 }
 
+TEST_F(Detection, AnAddressWithoutARouteThatNoLocationHoldsIsNoNetwork)
+{
+    REQUIRE_NAMESPACE();
+    AutoSettings.iAutoPrinterCount = 2;
+    SetLocation(0, "Office", "Beta", "10.1.2.0", "10.1.2.255");
+    SetLocation(1, "No network", "Gamma", "127.0.0.1", "127.0.0.254");
+    struct {
+        const char *addresses, *location;
+    } cases[] = {
+        {"qv1:172.29.112.1/20", "No network"},  // a host-only virtual adapter, left alone
+        {"169.254.7.7/16", "No network"},       // what a failed DHCP leaves
+        {"qv1:172.29.112.1/20 10.1.2.3/24 --default qv0", "Office"},
+        {"10.1.2.3/24", "Office"},  // a network without a router, made a location
+    };
+    for (const auto &c : cases) {
+        ASSERT_TRUE(SetHostAddresses(c.addresses));
+        EXPECT_EQ(Detect(), c.location) << c.addresses;
+    }
+}
+
 TEST_F(Detection, BoundsCompareUnsignedAndUnparsableEndsReachTheTop)
 {
     REQUIRE_NAMESPACE();
@@ -200,7 +223,8 @@ TEST_F(FollowTheHost, TheDefaultPrinterFollowsEachMove)
     EXPECT_TRUE(WaitFor([] { return DefaultName() == "Gamma"; }, 10000)) << DefaultName();
     Move(q.Window(), "");
     EXPECT_TRUE(WaitFor([] { return DefaultName() == "Alpha"; }, 10000)) << DefaultName();
-    Move(q.Window(), "172.16.9.9/16");
+    // An unknown network: one with a router that no location holds.
+    Move(q.Window(), "172.16.9.9/16 --default qv0");
     EXPECT_TRUE(WaitFor([] { return DefaultName() == "Delta"; }, 10000)) << DefaultName();
     // Back to a known network: the rules apply again, even to the same place.
     Move(q.Window(), "10.1.2.3/24");
@@ -310,6 +334,78 @@ TEST_F(FollowTheHost, OnlyAMoveThatChangesThePrinterBringsANoticeNamingPrinterAn
     EXPECT_EQ(quiet.Exit(), 0u);
 }
 
+// The defaults and notices seen while `during` runs and for `ms` after it.
+struct Seen {
+    std::vector<std::string> defaults;
+    std::vector<std::string> notices;
+};
+
+Seen Watch(const std::function<void()> &during, DWORD ms)
+{
+    Seen seen;
+    auto look = [&] {
+        std::string name = DefaultName();
+        if (seen.defaults.empty() || seen.defaults.back() != name)
+            seen.defaults.push_back(name);
+        for (HWND h : VisibleNotices()) {
+            std::string text = NoticeText(h);
+            if (std::find(seen.notices.begin(), seen.notices.end(), text) == seen.notices.end())
+                seen.notices.push_back(text);
+        }
+    };
+    look();
+    during();
+    WaitFor([&] { look(); return false; }, ms, 10);
+    return seen;
+}
+
+TEST_F(FollowTheHost, AMoveThroughNoAddressSwitchesOnceAndTellsOnce)
+{
+    StoreSettings(1);
+    StoreNotifySetting(-1);  // absent: on
+    WriteDeviceEntry("Beta,wineps.drv,CUPS:Beta");
+    ASSERT_TRUE(SetHostAddresses("10.1.2.3/24 --default qv0"));
+    QuorvelProcess q;
+    ASSERT_TRUE(q.Start());
+    ASSERT_TRUE(WaitFor([] { return DefaultName() == "Beta"; }, 10000)) << DefaultName();
+    ASSERT_TRUE(WaitFor([] { return !TrayIconWindows().empty(); }, 10000));
+    ASSERT_TRUE(NoNoticeWithin(3500));
+
+    // Office, then a moment without any address, then home.
+    Seen seen = Watch([&] {
+        Move(q.Window(), "");
+        WaitFor([] { return false; }, 300);
+        Move(q.Window(), "192.168.5.17/24 --default qv0");
+    }, 9000);
+    EXPECT_EQ(seen.defaults, (std::vector<std::string>{"Beta", "Gamma"}));
+    EXPECT_EQ(seen.notices, std::vector<std::string>{"Default printer: Gamma\nLocation: Home"});
+    EXPECT_EQ(q.Exit(), 0u);
+}
+
+TEST_F(FollowTheHost, APrinterChosenWhileAMoveSettlesStands)
+{
+    StoreSettings(1);
+    ASSERT_TRUE(SetHostAddresses("10.1.2.3/24 --default qv0"));
+    QuorvelProcess q;
+    ASSERT_TRUE(q.Start());
+    ASSERT_TRUE(WaitFor([] { return DefaultName() == "Beta"; }, 10000)) << DefaultName();
+    ASSERT_TRUE(WaitFor([] { return !TrayIconWindows().empty(); }, 10000));
+
+    // Off the network, and before that decides, another program's command
+    // chooses Gamma (the menu's command for its row).
+    std::vector<std::string> names = SpoolerPrinterNames();
+    int row = (int)(std::find(names.begin(), names.end(), "Gamma") - names.begin());
+    ASSERT_LT(row, (int)names.size());
+    Move(q.Window(), "");
+    PostMessageA(q.Window(), WM_COMMAND, (WPARAM)row, 0);
+    ASSERT_TRUE(WaitFor([] { return DefaultName() == "Gamma"; }, 1500)) << DefaultName();
+    // The decision still comes: the tip names its location, the choice stays.
+    EXPECT_TRUE(WaitFor([&] { return HoverAndReadTooltip(TrayIconWindows().back()) == "Gamma (No network)"; },
+                        12000));
+    EXPECT_EQ(DefaultName(), "Gamma");
+    EXPECT_EQ(q.Exit(), 0u);
+}
+
 // The main window in this process, behind routers the test sets up: the
 // kernel's neighbour and route tables are what the IP helper reads here.
 class BehindRouters : public InProcessTest {
@@ -395,6 +491,30 @@ TEST_F(BehindRouters, OneRangeBehindTwoRoutersGivesTwoPrintersAndALateRouterStil
     Pump(3500);
     for (const RecordedMessage &m : Received(WM_TIMER))
         EXPECT_NE(m.wParam, (WPARAM)TIMER_ROUTER_WAIT) << "the router wait still wakes the program";
+}
+
+TEST_F(BehindRouters, InACafeOnTheHomeRangeARowTiedToTheHomeRouterNeverSwitches)
+{
+    // "Home" twice on one range: for any network (Beta), and tied to the
+    // home router (Gamma). A cafe on the same range has another router.
+    ASSERT_TRUE(SetHostAddresses("172.16.9.9/16 --default qv0"));
+    AutoSettings.bSetByIP = 1;
+    AutoSettings.bIfNoMatch = 1;
+    lstrcpynA(AutoSettings.szNoMatchPrinter, "Alpha", NAME_FIELD_SIZE);
+    AutoSettings.iAutoPrinterCount = 2;
+    SetLocation(0, "Home", "Beta", "192.168.5.1", "192.168.5.254");
+    SetLocation(1, "Home", "Gamma", "192.168.5.1", "192.168.5.254");
+    lstrcpynA(AutoSettings.locations[1].szGatewayMAC, "02-00-00-00-00-0A", NAME_FIELD_SIZE);
+    ASSERT_TRUE(SaveSettings());
+    HWND hwnd = StartMainWindow();
+    ASSERT_TRUE(WaitFor([] { return DefaultName() == "Alpha"; }, 10000)) << DefaultName();
+
+    MoveBehind(hwnd, "02:00:00:00:00:0c");
+    EXPECT_TRUE(WaitFor([] { return DefaultName() == "Beta"; }, 10000)) << DefaultName();
+    Pump(1000);
+    EXPECT_EQ(DefaultName(), "Beta") << "the row tied to the home router switched in the cafe";
+    MoveBehind(hwnd, "02:00:00:00:00:0a");
+    EXPECT_TRUE(WaitFor([] { return DefaultName() == "Gamma"; }, 10000)) << DefaultName();
 }
 
 }  // namespace
