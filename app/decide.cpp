@@ -105,12 +105,15 @@ void RequestLocationDecision(HWND hwnd, int iWhy)
         bPrintersListed = 0;
         bDecided = 0;
     }
-    if (!AutoSettings.bSetByIP) {
+    if (!GetSettingsInForce()->bSetByIP) {
         if (iWhy == DECIDE_ON_CHANGE)
             return;
-        if (iWhy == DECIDE_AT_START) {
+        if (iWhy == DECIDE_AT_START || iWhy == DECIDE_ON_POLICY) {
             /* Only the tip needs it, and only once switching is on: no
-               wait, and nothing asked of any router. */
+               wait, and nothing asked of any router. A policy that turns
+               switching off ends what was begun while it was on. */
+            EndWaits(hwnd);
+            bApplyOwed = 0;
             DetectLocation();
             FinishDecision(hwnd);
             return;
@@ -119,7 +122,8 @@ void RequestLocationDecision(HWND hwnd, int iWhy)
     bApplyOwed = 1;
     bUserChose = 0;
     ReadHost(&reading);
-    if (iWhy != DECIDE_ON_SAVE && reading.bRoutesKnown &&
+    /* A policy refresh moves no network: it decides at once. */
+    if (iWhy != DECIDE_ON_SAVE && iWhy != DECIDE_ON_POLICY && reading.bRoutesKnown &&
         !HasRoutedAddress(reading.aHosts, reading.cHosts)) {
         /* No routed address: the host is leaving a network, or has not yet
            joined one. Each change starts the wait anew. */
@@ -131,8 +135,9 @@ void RequestLocationDecision(HWND hwnd, int iWhy)
             MarkUndecided(hwnd);
             return;
         }
-    } else if (bSettling && iWhy == DECIDE_ON_SAVE) {
-        /* A move is settling: its end decides, and applies the saved rules. */
+    } else if (bSettling && (iWhy == DECIDE_ON_SAVE || iWhy == DECIDE_ON_POLICY)) {
+        /* A move is settling: its end decides, and applies the rules in
+           force then. */
         return;
     }
     EndWaits(hwnd);

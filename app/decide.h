@@ -1,7 +1,7 @@
 /* The one place where the location is decided and applied, on the main
    thread: the switch, the notice and the tip. Whatever starts a detection
    (the start, an address change, the router wait, the first printer
-   listing, a confirmed configuration) ends here. */
+   listing, a confirmed configuration, a policy refresh) ends here. */
 #ifndef QUORVEL_DECIDE_H
 #define QUORVEL_DECIDE_H
 
@@ -11,6 +11,8 @@
 #define DECIDE_AT_START         0
 #define DECIDE_ON_CHANGE        1
 #define DECIDE_ON_SAVE          2
+/* The policies changed: the rows and settings in force may be others. */
+#define DECIDE_ON_POLICY        3
 
 /* One-shot timers on the main window: the wait for a router, and the wait
    for a move to settle. */

@@ -1,5 +1,6 @@
 /* The hidden main window. Every event reaches the program here, on the main
    thread, and each message is handed to one operation in a fixed order. */
+#include <string.h>
 #include "../core/state.h"
 #include "../core/syslib.h"
 #include "decide.h"
@@ -17,7 +18,8 @@ void RefreshTrayTip(HWND hwnd)
     char szPrinter[256];
 
     GetDefaultPrinterName(szPrinter, 255);
-    SetTrayTip(hwnd, szPrinter, IsLocationDecided() ? szCurrentLocation : NULL);
+    SetTrayTip(hwnd, szPrinter, GetSettingsInForce()->bSetByIP,
+               IsLocationDecided() ? szCurrentLocation : NULL);
 }
 
 /* Set while the notification area has not yet taken the icon: at sign-in
@@ -85,6 +87,7 @@ static LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA *pcs)
     LoadSpooler();
     StartAddressWatch();
     LoadSettings();
+    LoadPolicies();
     /* Detected now; the rules apply once the first printer listing can
        name the printers. */
     RequestLocationDecision(hwnd, DECIDE_AT_START);
@@ -105,6 +108,25 @@ static void OnAddressChanged(HWND hwnd)
     RequestLocationDecision(hwnd, DECIDE_ON_CHANGE);
     /* Each arming yields one report: ask for the next change. */
     ArmAddressWatch(hwnd);
+}
+
+/* Group Policy announces each refresh with this text; the parameter of
+   every other announcement is some other text, or none. */
+static BOOL IsPolicyRefresh(LPARAM lParam)
+{
+    return lParam != 0 && strcmp((const char *)lParam, "Policy") == 0;
+}
+
+/* A change of the system's settings: the printers may be others. After a
+   policy refresh that changed the policies, the location is decided anew
+   with the rows and settings now in force. */
+static void OnSettingChange(HWND hwnd, LPARAM lParam)
+{
+    /* Decided before the listing starts, so the rules read a whole table. */
+    if (IsPolicyRefresh(lParam) && LoadPolicies())
+        RequestLocationDecision(hwnd, DECIDE_ON_POLICY);
+    StartPrinterEnumeration();
+    RefreshTrayTip(hwnd);
 }
 
 static void OnDestroy(HWND hwnd)
@@ -247,8 +269,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         OnCommand(hwnd, wParam);
         return 0;
     case WM_WININICHANGE:
-        StartPrinterEnumeration();
-        RefreshTrayTip(hwnd);
+        OnSettingChange(hwnd, lParam);
         break;
     case MSG_TRAY:
         OnTrayNotify(hwnd, hAppInstance, (UINT)lParam);

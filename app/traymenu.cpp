@@ -6,6 +6,7 @@
 #include "menulogic.h"
 #include "traymenu.h"
 #include "../dialogs/dialogs.h"
+#include "../locations/locations.h"
 #include "../printers/printerlogic.h"
 #include "../printers/printers.h"
 #include "../res/resource.h"
@@ -145,6 +146,7 @@ void InvokeIconAction(HWND hwnd)
 {
     char szPrinter[256];
     wchar_t wszPrinter[256];
+    UINT uAction = IconActionFor(GetSettingsInForce()->iIconAction);
 
     /* The ANSI form of a name the code page cannot hold may be another
        printer's name: such a default is opened by its own name or not at all. */
@@ -153,10 +155,9 @@ void InvokeIconAction(HWND hwnd)
         INVOKEPRINTERCOMMANDWPROC pfnInvokeW = (INVOKEPRINTERCOMMANDWPROC)FindLoadedFunction(
             "shell32.dll", "SHInvokePrinterCommandW");
         if (pfnInvokeW != NULL)
-            pfnInvokeW(hwnd, IconActionFor(AutoSettings.iIconAction), wszPrinter, NULL, FALSE);
+            pfnInvokeW(hwnd, uAction, wszPrinter, NULL, FALSE);
         return;
     }
     GetDefaultPrinterName(szPrinter, 255);
-    pfnInvokePrinterCommand(hwnd, IconActionFor(AutoSettings.iIconAction), szPrinter, NULL,
-                            FALSE);
+    pfnInvokePrinterCommand(hwnd, uAction, szPrinter, NULL, FALSE);
 }

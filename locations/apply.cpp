@@ -31,7 +31,7 @@ static void TellOfSwitch(const char *pszDefaultBefore, const char *pszLocation)
 
     GetDefaultPrinterName(szDefault, 255);
     if (DecideSwitchNotice(SWITCH_BY_LOCATION, pszDefaultBefore, szDefault,
-                           AutoSettings.bNotifyOnSwitch))
+                           GetSettingsInForce()->bNotifyOnSwitch))
         ShowSwitchNotice(szDefault, pszLocation);
 }
 
@@ -40,13 +40,14 @@ void ApplyLocation(void)
     const char *apszNames[MAX_DETECTION_ROWS];
     BoundRange aRanges[MAX_DETECTION_ROWS];
     int aiRows[MAX_DETECTION_ROWS];
+    const AutoSettingsRecord *pSettings = GetSettingsInForce();
     int i, iRow, iCount, cSwitch;
     char szBefore[256];
 
     GetDefaultPrinterName(szBefore, 255);
     if ((szCurrentLocation[0] == '\0' || strcmp(szCurrentLocation, NO_MATCH_TEXT) == 0) &&
-        AutoSettings.bIfNoMatch) {
-        iRow = FindPrinterRow(AutoSettings.szNoMatchPrinter);
+        pSettings->bIfNoMatch) {
+        iRow = FindPrinterRow(pSettings->szNoMatchPrinter);
         if (iRow != -1) {
             SwitchDefaultPrinter(iRow);
             TellOfSwitch(szBefore, NULL);

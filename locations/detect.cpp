@@ -8,7 +8,6 @@
 #include "locations.h"
 #include "rangelogic.h"
 #include "routerlogic.h"
-#include "settingslogic.h"
 
 int iMatchedLocation = -1;
 int iCurrentRouter = ROUTER_UNAVAILABLE;
@@ -22,14 +21,20 @@ static uint32_t ParseBound(const char *pszAddress)
 
 int CountDetectionRows(void)
 {
-    int iCount = CapLocationCount(AutoSettings.iAutoPrinterCount);
-
-    return iCount < 0 ? 0 : iCount;
+    return CountLocationsInForce(&MachinePolicy, &UserPolicy, &AutoSettings, NULL);
 }
 
 const LocationRecord *GetDetectionRow(int i)
 {
-    return &AutoSettings.locations[i];
+    return GetLocationInForce(&MachinePolicy, &UserPolicy, &AutoSettings, i);
+}
+
+int CountManagedRows(void)
+{
+    int iManaged;
+
+    CountLocationsInForce(&MachinePolicy, &UserPolicy, &AutoSettings, &iManaged);
+    return iManaged;
 }
 
 /* The rows' ranges and routers; returns how many, and whether any row

@@ -19,8 +19,19 @@
    each as its key held them. */
 extern PolicyRecord MachinePolicy;
 extern PolicyRecord UserPolicy;
-/* Reads both policy keys afresh (at start, and at each policy refresh). */
-void LoadPolicies(void);
+/* Reads both policy keys afresh (at start, and at each policy refresh);
+   1 when they now hold anything other than before. */
+int LoadPolicies(void);
+
+/* The settings in force, derived afresh at each call from AutoSettings
+   (the user's own, as stored) and the policies as last read: per value the
+   machine's policy, else the user's policy, else the user's own. Everything
+   that acts on a setting reads it here; only the configuration dialog and
+   the store read AutoSettings. The record's list is the user's own rows:
+   detection walks the rows below. */
+const AutoSettingsRecord *GetSettingsInForce(void);
+/* The POLICY_ bits of what the policies manage (policylogic.h). */
+unsigned int GetManagedSettings(void);
 
 /* Fills AutoSettings from the registry, or the defaults when nothing is stored.
    Asks only to read: a key that users may not change still loads. */
@@ -33,10 +44,14 @@ BOOL WriteSettings(const AutoSettingsRecord *pSettings);
 BOOL SaveSettings(void);
 
 /* The rows detection tries, in order, and how many there are (never more
-   than MAX_DETECTION_ROWS). */
-#define MAX_DETECTION_ROWS      MAX_LOCATIONS
+   than MAX_DETECTION_ROWS): the managed rows first, then the user's own
+   unless the policies do not allow them. The user's own rows stay stored
+   whatever the policies say. */
+#define MAX_DETECTION_ROWS      MAX_LOCATIONS_IN_FORCE
 int CountDetectionRows(void);
 const LocationRecord *GetDetectionRow(int i);
+/* How many of those rows, from the first, are managed. */
+int CountManagedRows(void);
 
 /* No host has more addresses; past them the resolver's list is not read. */
 #define MAX_HOST_ADDRESSES      32

@@ -3,6 +3,7 @@
    They are only read, with the user's rights. A key that is absent or cannot
    be read holds nothing; a value of the wrong type, or a row that does not
    parse, is skipped on its own and the rest still counts. */
+#include "../core/state.h"
 #include "../core/syslib.h"
 #include "../core/textsafe.h"
 #include "locations.h"
@@ -20,6 +21,8 @@
 
 PolicyRecord MachinePolicy;
 PolicyRecord UserPolicy;
+/* Derived, never kept: rebuilt whenever it is asked for. */
+static AutoSettingsRecord SettingsInForce;
 
 typedef BOOL(WINAPI *ISWOW64PROCESSPROC)(HANDLE, PBOOL);
 
@@ -119,8 +122,25 @@ static void ReadPolicyKey(HKEY hRoot, REGSAM samRead, PolicyRecord *pPolicy)
     RegCloseKey(hKey);
 }
 
-void LoadPolicies(void)
+int LoadPolicies(void)
 {
+    /* Static: each record is larger than a caller's stack needs to carry. */
+    static PolicyRecord machineBefore, userBefore;
+
+    CopyMemory(&machineBefore, &MachinePolicy, sizeof(machineBefore));
+    CopyMemory(&userBefore, &UserPolicy, sizeof(userBefore));
     ReadPolicyKey(HKEY_LOCAL_MACHINE, MachineReadRights(), &MachinePolicy);
     ReadPolicyKey(HKEY_CURRENT_USER, KEY_READ, &UserPolicy);
+    return !IsSamePolicy(&machineBefore, &MachinePolicy) || !IsSamePolicy(&userBefore, &UserPolicy);
+}
+
+const AutoSettingsRecord *GetSettingsInForce(void)
+{
+    MergePolicies(&MachinePolicy, &UserPolicy, &AutoSettings, &SettingsInForce);
+    return &SettingsInForce;
+}
+
+unsigned int GetManagedSettings(void)
+{
+    return MergePolicies(&MachinePolicy, &UserPolicy, &AutoSettings, &SettingsInForce);
 }

@@ -73,6 +73,40 @@ int AddPolicyRow(PolicyRecord *pPolicy, const LocationRecord *pRow)
     return 1;
 }
 
+/* Rows a record's count lets a walk visit: 0 to 10. */
+static int CountRows(int iCount)
+{
+    iCount = CapLocationCount(iCount);
+    return iCount < 0 ? 0 : iCount;
+}
+
+static int IsSameRow(const LocationRecord *pA, const LocationRecord *pB)
+{
+    return strcmp(pA->szLocationName, pB->szLocationName) == 0 &&
+           strcmp(pA->szPrinterName, pB->szPrinterName) == 0 &&
+           strcmp(pA->szIPStart, pB->szIPStart) == 0 &&
+           strcmp(pA->szIPFinish, pB->szIPFinish) == 0 &&
+           strcmp(pA->szGatewayMAC, pB->szGatewayMAC) == 0;
+}
+
+int IsSamePolicy(const PolicyRecord *pA, const PolicyRecord *pB)
+{
+    int i;
+
+    if (pA->uPresent != pB->uPresent || pA->bSetByIP != pB->bSetByIP ||
+        pA->bIfNoMatch != pB->bIfNoMatch || pA->iIconAction != pB->iIconAction ||
+        pA->bNotifyOnSwitch != pB->bNotifyOnSwitch ||
+        pA->bAllowUserLocations != pB->bAllowUserLocations ||
+        strcmp(pA->szNoMatchPrinter, pB->szNoMatchPrinter) != 0 ||
+        pA->iLocationCount != pB->iLocationCount)
+        return 0;
+    for (i = 0; i < CountRows(pA->iLocationCount); i++) {
+        if (!IsSameRow(&pA->locations[i], &pB->locations[i]))
+            return 0;
+    }
+    return 1;
+}
+
 /* The policy that decides one value, or NULL when neither holds it. */
 static const PolicyRecord *Decider(const PolicyRecord *pMachine, const PolicyRecord *pUser,
                                    unsigned int uValue)
@@ -94,13 +128,6 @@ int AreUserLocationsAllowed(const PolicyRecord *pMachine, const PolicyRecord *pU
 const PolicyRecord *ChooseManagedRows(const PolicyRecord *pMachine, const PolicyRecord *pUser)
 {
     return pMachine->iLocationCount > 0 ? pMachine : pUser;
-}
-
-/* Rows a record's count lets a walk visit: 0 to 10. */
-static int CountRows(int iCount)
-{
-    iCount = CapLocationCount(iCount);
-    return iCount < 0 ? 0 : iCount;
 }
 
 unsigned int MergePolicies(const PolicyRecord *pMachine, const PolicyRecord *pUser,
@@ -131,20 +158,28 @@ unsigned int MergePolicies(const PolicyRecord *pMachine, const PolicyRecord *pUs
     return uManaged;
 }
 
-void ComposeLocationsInForce(const PolicyRecord *pMachine, const PolicyRecord *pUser,
-                             const AutoSettingsRecord *pOwn, LocationListRecord *pList)
+int CountLocationsInForce(const PolicyRecord *pMachine, const PolicyRecord *pUser,
+                          const AutoSettingsRecord *pOwn, int *piManaged)
 {
-    const PolicyRecord *pManaged = ChooseManagedRows(pMachine, pUser);
-    int i, iManaged = CountRows(pManaged->iLocationCount);
-    int iOwn = AreUserLocationsAllowed(pMachine, pUser) ? CountRows(pOwn->iAutoPrinterCount) : 0;
+    int iManaged = CountRows(ChooseManagedRows(pMachine, pUser)->iLocationCount);
 
-    pList->iCount = 0;
-    pList->iManagedCount = iManaged;
-    for (i = 0; i < iManaged; i++)
-        memcpy(&pList->locations[pList->iCount++], &pManaged->locations[i],
-               sizeof(LocationRecord));
-    for (i = 0; i < iOwn; i++)
-        memcpy(&pList->locations[pList->iCount++], &pOwn->locations[i], sizeof(LocationRecord));
+    if (piManaged != NULL)
+        *piManaged = iManaged;
+    if (!AreUserLocationsAllowed(pMachine, pUser))
+        return iManaged;
+    return iManaged + CountRows(pOwn->iAutoPrinterCount);
+}
+
+const LocationRecord *GetLocationInForce(const PolicyRecord *pMachine, const PolicyRecord *pUser,
+                                         const AutoSettingsRecord *pOwn, int i)
+{
+    int iManaged, iCount = CountLocationsInForce(pMachine, pUser, pOwn, &iManaged);
+
+    if (i < 0 || i >= iCount)
+        return NULL;
+    if (i < iManaged)
+        return &ChooseManagedRows(pMachine, pUser)->locations[i];
+    return &pOwn->locations[i - iManaged];
 }
 
 void ComposeStoredSettings(const AutoSettingsRecord *pDialog, const AutoSettingsRecord *pOwn,

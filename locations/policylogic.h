@@ -24,7 +24,8 @@
     (POLICY_SET_BY_IP | POLICY_IF_NO_MATCH | POLICY_NO_MATCH_PRINTER |           \
      POLICY_ICON_ACTION | POLICY_NOTIFY_ON_SWITCH)
 
-/* Managed rows and the user's own rows side by side. */
+/* Managed rows and the user's own rows side by side: the most rows
+   detection may try. */
 #define MAX_LOCATIONS_IN_FORCE          (2 * MAX_LOCATIONS)
 
 /* What one policy key holds. A value counts only when uPresent has its bit;
@@ -41,14 +42,6 @@ typedef struct PolicyRecord {
     int iLocationCount;
     LocationRecord locations[MAX_LOCATIONS];
 } PolicyRecord;
-
-/* The rows detection tries, in order: the managed ones first. */
-typedef struct LocationListRecord {
-    int iCount;
-    /* Rows 0 to iManagedCount - 1 are managed. */
-    int iManagedCount;
-    LocationRecord locations[MAX_LOCATIONS_IN_FORCE];
-} LocationListRecord;
 
 /* A key that holds nothing. */
 void ClearPolicy(PolicyRecord *pPolicy);
@@ -70,6 +63,10 @@ int IsUsablePolicyRow(const LocationRecord *pRow);
    was added. */
 int AddPolicyRow(PolicyRecord *pPolicy, const LocationRecord *pRow);
 
+/* Whether two policy records hold the same values and rows, so that a
+   refresh that brings nothing new changes nothing. */
+int IsSamePolicy(const PolicyRecord *pA, const PolicyRecord *pB);
+
 /* Whether the user's own rows count: bAllowUserLocations of the machine's
    policy, else of the user's policy; absent means they do. */
 int AreUserLocationsAllowed(const PolicyRecord *pMachine, const PolicyRecord *pUser);
@@ -86,10 +83,16 @@ const PolicyRecord *ChooseManagedRows(const PolicyRecord *pMachine, const Policy
 unsigned int MergePolicies(const PolicyRecord *pMachine, const PolicyRecord *pUser,
                            const AutoSettingsRecord *pOwn, AutoSettingsRecord *pInForce);
 
-/* The rows detection tries: the managed rows, then the user's own unless
-   the policies do not allow them. */
-void ComposeLocationsInForce(const PolicyRecord *pMachine, const PolicyRecord *pUser,
-                             const AutoSettingsRecord *pOwn, LocationListRecord *pList);
+/* How many rows detection tries: the managed rows, then the user's own
+   unless the policies do not allow them; at most MAX_LOCATIONS_IN_FORCE.
+   *piManaged, when given, gets how many of them, from the first, are
+   managed. */
+int CountLocationsInForce(const PolicyRecord *pMachine, const PolicyRecord *pUser,
+                          const AutoSettingsRecord *pOwn, int *piManaged);
+
+/* Row i of those rows, or NULL when there is no such row. */
+const LocationRecord *GetLocationInForce(const PolicyRecord *pMachine, const PolicyRecord *pUser,
+                                         const AutoSettingsRecord *pOwn, int i);
 
 /* The record the configuration dialog's OK may store in the user's own key,
    for uManaged as MergePolicies gave it: the dialog's values where nothing

@@ -110,12 +110,12 @@ void SetTrayIcon(int bSwitched)
     ReleaseTrayPicture(nid.hIcon);
 }
 
-void SetTrayTip(HWND hwnd, const char *pszPrinterName, const char *pszLocation)
+void SetTrayTip(HWND hwnd, const char *pszPrinterName, int bSetByIP, const char *pszLocation)
 {
     NOTIFYICONDATAA nid;
 
     PrepareIconRecord(&nid, hwnd, NIF_TIP);
-    ComposeTrayTip(pszPrinterName, AutoSettings.bSetByIP, pszLocation, nid.szTip);
+    ComposeTrayTip(pszPrinterName, bSetByIP, pszLocation, nid.szTip);
     Shell_NotifyIconA(NIM_MODIFY, &nid);
 }
 

@@ -6,9 +6,9 @@
 
 BOOL AddTrayIcon(HWND hwnd, HINSTANCE hInstance);
 void SetTrayIcon(int bSwitched);
-/* The tip for the default printer and the location (NULL while it is not
-   decided yet). */
-void SetTrayTip(HWND hwnd, const char *pszPrinterName, const char *pszLocation);
+/* The tip for the default printer and, while switching is on, the location
+   (NULL while it is not decided yet). */
+void SetTrayTip(HWND hwnd, const char *pszPrinterName, int bSetByIP, const char *pszLocation);
 /* Tells the user, in a balloon from the icon, that a location made pszPrinter
    the default (pszLocation NULL: the no-match printer). Nothing on shells
    without balloons. */

@@ -82,6 +82,28 @@ std::vector<Value> Values()
 
 const int kAbsent = -1;
 
+// The rows detection tries, walked as detection walks them.
+struct ListInForce {
+    int iCount = 0;
+    int iManagedCount = 0;
+    std::vector<LocationRecord> locations;
+};
+
+ListInForce Compose(const PolicyRecord &machine, const PolicyRecord &user, const AutoSettingsRecord &own)
+{
+    ListInForce list;
+    list.iCount = CountLocationsInForce(&machine, &user, &own, &list.iManagedCount);
+    for (int i = 0; i < list.iCount; i++) {
+        const LocationRecord *row = GetLocationInForce(&machine, &user, &own, i);
+        EXPECT_NE(row, nullptr) << i;
+        if (row != nullptr)
+            list.locations.push_back(*row);
+    }
+    EXPECT_EQ(GetLocationInForce(&machine, &user, &own, list.iCount), nullptr);
+    EXPECT_EQ(GetLocationInForce(&machine, &user, &own, -1), nullptr);
+    return list;
+}
+
 TEST(Policies, EachValueComesFromTheMachineThenTheUserPolicyThenTheUsersOwn)
 {
     // Values 0 and 2 are the policies'; the user's own is 7. A policy's 0
@@ -148,10 +170,8 @@ TEST(Policies, UserLocationsCountUnlessTheDecidingPolicySaysNo)
         if (c.user != kAbsent)
             SetPolicyNumber(&user, POLICY_ALLOW_USER_LOCATIONS, c.user);
         AutoSettingsRecord own = Own(), inForce;
-        LocationListRecord list;
-
         unsigned int managed = MergePolicies(&machine, &user, &own, &inForce);
-        ComposeLocationsInForce(&machine, &user, &own, &list);
+        ListInForce list = Compose(machine, user, own);
 
         SCOPED_TRACE("machine " + std::to_string(c.machine) + " user " + std::to_string(c.user));
         EXPECT_EQ(AreUserLocationsAllowed(&machine, &user) != 0, c.allowed);
@@ -194,9 +214,7 @@ TEST(Policies, TheMachinesRowsAreTheManagedListWhenItHasAny)
         if (!c.allowed)
             SetPolicyNumber(&machine, POLICY_ALLOW_USER_LOCATIONS, 0);
         AutoSettingsRecord own = Own(), inForce;
-        LocationListRecord list;
-
-        ComposeLocationsInForce(&machine, &user, &own, &list);
+        ListInForce list = Compose(machine, user, own);
         unsigned int managed = MergePolicies(&machine, &user, &own, &inForce);
 
         SCOPED_TRACE(c.what);
@@ -222,9 +240,7 @@ TEST(Policies, TheListInForceHoldsTenManagedAndTenOwnRows)
     own.iAutoPrinterCount = 12;  // a count past the records is capped, never walked
     for (int i = 0; i < MAX_LOCATIONS; i++)
         own.locations[i] = Row(("U" + std::to_string(i)).c_str(), "Inkjet", "1.1.1.1", "1.1.1.1");
-    LocationListRecord list;
-
-    ComposeLocationsInForce(&machine, &user, &own, &list);
+    ListInForce list = Compose(machine, user, own);
 
     ASSERT_EQ(list.iCount, MAX_LOCATIONS_IN_FORCE);
     EXPECT_STREQ(list.locations[9].szLocationName, "M9");
@@ -232,7 +248,7 @@ TEST(Policies, TheListInForceHoldsTenManagedAndTenOwnRows)
     EXPECT_STREQ(list.locations[19].szLocationName, "U9");
 
     own.iAutoPrinterCount = -3;
-    ComposeLocationsInForce(&machine, &user, &own, &list);
+    list = Compose(machine, user, own);
     EXPECT_EQ(list.iCount, MAX_LOCATIONS);
 }
 
@@ -339,6 +355,43 @@ TEST(PolicyValues, OnlyTheValuesOfEachKindAreRecorded)
     SetPolicyText(&policy, POLICY_NO_MATCH_PRINTER, std::string(400, 'x').c_str());
     EXPECT_EQ(policy.uPresent, POLICY_NO_MATCH_PRINTER);
     EXPECT_EQ(std::strlen(policy.szNoMatchPrinter), (size_t)NAME_FIELD_SIZE - 1);
+}
+
+TEST(PolicyValues, ARefreshIsNewWhenAnyValueOrRowDiffers)
+{
+    // A refresh that brings nothing new must not decide again; one that
+    // changes anything must.
+    auto base = [] {
+        PolicyRecord p;
+        ClearPolicy(&p);
+        for (const Value &value : Values())
+            value.set(p, 1);
+        SetPolicyNumber(&p, POLICY_ALLOW_USER_LOCATIONS, 1);
+        LocationRecord row = Row("Office", "Laser", "10.1.2.1", "10.1.2.254", "02-00-00-00-00-0A");
+        AddPolicyRow(&p, &row);
+        return p;
+    };
+    PolicyRecord a = base(), b = base();
+    EXPECT_TRUE(IsSamePolicy(&a, &b));
+    std::memset(b.locations[1].szLocationName, 'x', 8);  // past the count: not a row
+    EXPECT_TRUE(IsSamePolicy(&a, &b));
+
+    std::vector<std::pair<std::string, std::function<void(PolicyRecord &)>>> changes;
+    for (const Value &value : Values())
+        changes.push_back({value.name, [value](PolicyRecord &p) { value.set(p, 2); }});
+    changes.push_back({"bAllowUserLocations", [](PolicyRecord &p) {
+                           SetPolicyNumber(&p, POLICY_ALLOW_USER_LOCATIONS, 0); }});
+    changes.push_back({"a value gone", [](PolicyRecord &p) { p.uPresent &= ~POLICY_SET_BY_IP; }});
+    changes.push_back({"a row's router", [](PolicyRecord &p) { p.locations[0].szGatewayMAC[0] = '\0'; }});
+    changes.push_back({"a row's finish", [](PolicyRecord &p) { std::strcpy(p.locations[0].szIPFinish, "10.1.2.9"); }});
+    changes.push_back({"a row more", [](PolicyRecord &p) {
+                           LocationRecord row = Row("Lab", "Laser", "10.9.0.1", "10.9.0.9");
+                           AddPolicyRow(&p, &row); }});
+    for (const auto &change : changes) {
+        PolicyRecord changed = base();
+        change.second(changed);
+        EXPECT_FALSE(IsSamePolicy(&a, &changed)) << change.first;
+    }
 }
 
 TEST(StoredSettings, AManagedValueNeverLandsInTheUsersKey)
