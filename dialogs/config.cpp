@@ -1,12 +1,16 @@
 /* The configuration dialog. Its list is a working copy: Add, Modify and
    Delete change only the list's rows, and nothing reaches AutoSettings until
    OK. Cancel, Escape and the close box drop every change. At most one
-   configuration dialog is open at a time, so no two ever share the list. */
+   configuration dialog is open at a time, so no two ever share the list.
+   What a policy manages is shown as it is in force and cannot be changed:
+   its controls are disabled, its rows marked, and OK stores only the
+   user's own settings. */
 #include "../core/state.h"
 #include <commctrl.h>
 #include <string.h>
 #include "../core/textsafe.h"
 #include "../locations/locations.h"
+#include "../locations/policylogic.h"
 #include "../locations/settingslogic.h"
 #include "../res/resource.h"
 #include "dialoglogic.h"
@@ -14,15 +18,48 @@
 
 #define ICON_GROUP_DISABLED_TEXT "Taskbar icon default action (DISABLED - see readme.txt)"
 #define LOCATION_COLUMNS 5
+/* After a managed row's name; such a row is known by its item data. */
+#define MANAGED_ROW_MARK " (managed)"
+#define MANAGED_ROW     1
+#define MANAGED_ROW_TEXT                                                                \
+    "This location is managed by your organisation: it cannot be changed or deleted " \
+    "here."
+#define NO_USER_LOCATIONS_TEXT                                                           \
+    "Your organisation allows only the locations it manages. Locations of your own " \
+    "cannot be added; those you had are kept, and return if it allows them again."
 
 /* The open configuration dialog, NULL while none is shown. bConfigOpen also
    covers the moment between the request and WM_INITDIALOG. */
 static HWND hConfigDlg;
 static int bConfigOpen;
+/* What the policies managed when the open dialog was filled: those
+   controls show the value in force and stay disabled until it closes. */
+static unsigned int uDialogManaged;
 
+/* The policy value a control shows, or 0. */
+static unsigned int ManagedValueOf(int iId)
+{
+    switch (iId) {
+    case IDC_SETBYIP:
+        return POLICY_SET_BY_IP;
+    case IDC_IFNOMATCH:
+        return POLICY_IF_NO_MATCH;
+    case IDC_NOMATCHPRINTER:
+        return POLICY_NO_MATCH_PRINTER;
+    case IDC_ICONPROPERTIES:
+    case IDC_ICONSPOOLER:
+        return POLICY_ICON_ACTION;
+    case IDC_NOTIFYONSWITCH:
+        return POLICY_NOTIFY_ON_SWITCH;
+    default:
+        return 0;
+    }
+}
+
+/* A control of a managed value is never enabled. */
 static void EnableControl(HWND hDlg, int iId, BOOL bEnable)
 {
-    EnableWindow(GetDlgItem(hDlg, iId), bEnable);
+    EnableWindow(GetDlgItem(hDlg, iId), bEnable && (uDialogManaged & ManagedValueOf(iId)) == 0);
 }
 
 static BOOL IsChecked(HWND hDlg, int iId)
@@ -101,6 +138,13 @@ void InitConfigControls(HWND hDlg, const AutoSettingsRecord *pSettings)
 
     SetCheck(hDlg, pSettings->iIconAction == 0 ? IDC_ICONPROPERTIES : IDC_ICONSPOOLER, TRUE);
     SetCheck(hDlg, IDC_NOTIFYONSWITCH, pSettings->bNotifyOnSwitch != 0);
+    /* The rest keep the template's state unless a policy manages them. */
+    EnableControl(hDlg, IDC_SETBYIP, TRUE);
+    EnableControl(hDlg, IDC_NOTIFYONSWITCH, TRUE);
+    if (bShellPrinterCommand) {
+        EnableControl(hDlg, IDC_ICONPROPERTIES, TRUE);
+        EnableControl(hDlg, IDC_ICONSPOOLER, TRUE);
+    }
 
     if (pSettings->bIfNoMatch) {
         SetCheck(hDlg, IDC_IFNOMATCH, TRUE);
@@ -159,6 +203,26 @@ static int CountRows(HWND hList)
     return (int)SendMessageA(hList, LVM_GETITEMCOUNT, 0, 0);
 }
 
+static BOOL IsManagedRow(HWND hList, int iRow)
+{
+    LVITEMA item;
+
+    ZeroMemory(&item, sizeof(item));
+    item.mask = LVIF_PARAM;
+    item.iItem = iRow;
+    return SendMessageA(hList, LVM_GETITEMA, 0, (LPARAM)&item) && item.lParam == MANAGED_ROW;
+}
+
+/* The rows that are the user's own: the ten records hold only those. */
+static int CountOwnRows(HWND hList)
+{
+    int iRow, iRows = CountRows(hList), iOwn = 0;
+
+    for (iRow = 0; iRow < iRows; iRow++)
+        iOwn += !IsManagedRow(hList, iRow);
+    return iOwn;
+}
+
 static void SetRowCell(HWND hList, int iRow, int iSubItem, const char *pszText)
 {
     LVITEMA item;
@@ -193,26 +257,55 @@ static void ReadLocationRow(HWND hList, int iRow, LocationRecord *pRecord)
     ReadRowCell(hList, iRow, 4, pRecord->szGatewayMAC);
 }
 
-BOOL AddLocationRow(HWND hList, const LocationRecord *pRecord)
+/* Inserts a row showing pszName, with its item data; the row or -1. */
+static int InsertRow(HWND hList, const LocationRecord *pRecord, const char *pszName, LPARAM lData)
 {
     LVITEMA item;
     int iRow;
 
-    if (!CanInsertLocationRow(CountRows(hList)))
-        return FALSE;
     ZeroMemory(&item, sizeof(item));
-    item.mask = LVIF_TEXT;
+    item.mask = LVIF_TEXT | LVIF_PARAM;
     /* The sorted list chooses the real place. */
     item.iItem = 0;
-    item.pszText = (LPSTR)pRecord->szLocationName;
+    item.pszText = (LPSTR)pszName;
+    item.lParam = lData;
     iRow = (int)SendMessageA(hList, LVM_INSERTITEMA, 0, (LPARAM)&item);
     if (iRow == -1)
-        return FALSE;
+        return -1;
     SetRowCell(hList, iRow, 1, pRecord->szPrinterName);
     SetRowCell(hList, iRow, 2, pRecord->szIPStart);
     SetRowCell(hList, iRow, 3, pRecord->szIPFinish);
     SetRowCell(hList, iRow, 4, pRecord->szGatewayMAC);
-    return TRUE;
+    return iRow;
+}
+
+BOOL AddLocationRow(HWND hList, const LocationRecord *pRecord)
+{
+    if (!CanInsertLocationRow(CountOwnRows(hList)))
+        return FALSE;
+    return InsertRow(hList, pRecord, pRecord->szLocationName, 0) != -1;
+}
+
+/* The managed rows, in the order detection tries them, each marked after
+   its name; the name column widens by the mark. They are shown, never read
+   back. */
+static void AddManagedRows(HWND hList)
+{
+    char szName[NAME_FIELD_SIZE];
+    int i, iManaged = CountManagedRows();
+
+    if (iManaged == 0)
+        return;
+    SendMessageA(hList, LVM_SETCOLUMNWIDTH, 0,
+                 SendMessageA(hList, LVM_GETCOLUMNWIDTH, 0, 0) +
+                     SendMessageA(hList, LVM_GETSTRINGWIDTHA, 0, (LPARAM)MANAGED_ROW_MARK));
+    for (i = 0; i < iManaged; i++) {
+        const LocationRecord *pRecord = GetDetectionRow(i);
+        /* A name cut to make room for the mark is only shown. */
+        StringCchPrintfA(szName, sizeof(szName), "%s%s", pRecord->szLocationName,
+                         MANAGED_ROW_MARK);
+        InsertRow(hList, pRecord, szName, MANAGED_ROW);
+    }
 }
 
 /* Rows whose names the list cannot tell apart (it may compare them with or
@@ -228,6 +321,8 @@ static void KeepStoredOrderOfEqualNames(HWND hList, const AutoSettingsRecord *pS
 
     ZeroMemory(abTaken, sizeof(abTaken));
     for (iRow = 0; iRow < iRows; iRow++) {
+        if (IsManagedRow(hList, iRow))
+            continue;
         ReadRowCell(hList, iRow, 0, szName);
         /* The first record not yet shown whose name is this row's. */
         for (i = 0; i < pSettings->iAutoPrinterCount && i < MAX_LOCATIONS; i++) {
@@ -263,15 +358,17 @@ void FillLocationList(HWND hList, AutoSettingsRecord *pSettings)
 
 BOOL ReadLocationList(HWND hList, AutoSettingsRecord *pSettings)
 {
-    int iCount = CountRows(hList);
-    int i;
+    int iCount = CountOwnRows(hList), iRows = CountRows(hList);
+    int iRow, i = 0;
 
     if (!IsUsableRowCount(iCount))
         return FALSE;
     pSettings->iAutoPrinterCount = iCount;
     /* Records past the count keep their old text; nothing counts them. */
-    for (i = 0; i < iCount; i++)
-        ReadLocationRow(hList, i, &pSettings->locations[i]);
+    for (iRow = 0; iRow < iRows && i < iCount; iRow++) {
+        if (!IsManagedRow(hList, iRow))
+            ReadLocationRow(hList, iRow, &pSettings->locations[i++]);
+    }
     return TRUE;
 }
 
@@ -317,11 +414,22 @@ static int SelectedRow(HWND hList)
     return (iRow >= 0 && iRow < CountRows(hList)) ? iRow : -1;
 }
 
+/* What the policies manage while the dialog is open: what they managed when
+   it was filled, and what they manage now. */
+static unsigned int DialogManaged(void)
+{
+    return uDialogManaged | GetManagedSettings();
+}
+
 static void AddLocation(HWND hDlg)
 {
     HWND hList = GetDlgItem(hDlg, IDC_LOCATIONLIST);
 
-    if (IsLocationListFull(CountRows(hList))) {
+    if (DialogManaged() & POLICY_NO_USER_LOCATIONS) {
+        MessageBoxA(hDlg, NO_USER_LOCATIONS_TEXT, "Cannot add location", MB_ICONWARNING);
+        return;
+    }
+    if (IsLocationListFull(CountOwnRows(hList))) {
         MessageBoxA(hDlg, "Too many printers defined", "Cannot add printer", MB_ICONWARNING);
         return;
     }
@@ -341,6 +449,10 @@ static void ModifyLocation(HWND hDlg)
 
     if (iRow == -1) {
         MessageBoxA(hDlg, "Please select a location to modify", "Error", MB_ICONWARNING);
+        return;
+    }
+    if (IsManagedRow(hList, iRow)) {
+        MessageBoxA(hDlg, MANAGED_ROW_TEXT, "Managed location", MB_ICONINFORMATION);
         return;
     }
     ReadLocationRow(hList, iRow, &LocationEdit);
@@ -365,6 +477,10 @@ static void DeleteLocation(HWND hDlg)
         MessageBoxA(hDlg, "Please select a location to delete", "Error", MB_ICONWARNING);
         return;
     }
+    if (IsManagedRow(hList, iRow)) {
+        MessageBoxA(hDlg, MANAGED_ROW_TEXT, "Managed location", MB_ICONINFORMATION);
+        return;
+    }
     ReadRowCell(hList, iRow, 0, szName);
     if (MessageBoxA(hDlg, szName, "Delete location?", MB_YESNO | MB_ICONWARNING) != IDNO)
         SendMessageA(hList, LVM_DELETEITEM, (WPARAM)iRow, 0);
@@ -387,6 +503,9 @@ static void ConfirmConfig(HWND hDlg)
        read, saved and applied. */
     ReadLocationList(GetDlgItem(hDlg, IDC_LOCATIONLIST), &edited);
     ReadConfigControls(hDlg, &edited);
+    /* Only what no policy manages, now or when the dialog was filled, is the
+       user's to store. */
+    ComposeStoredSettings(&edited, &AutoSettings, DialogManaged(), &edited);
     if (!WriteSettings(&edited)) {
         MessageBoxA(hDlg, SAVE_FAILED_TEXT, "Error", MB_ICONWARNING);
         return;
@@ -406,13 +525,22 @@ INT_PTR CALLBACK ConfigDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lPara
     case WM_INITDIALOG:
         hConfigDlg = hDlg;
         hList = GetDlgItem(hDlg, IDC_LOCATIONLIST);
-        InitConfigControls(hDlg, &AutoSettings);
+        uDialogManaged = GetManagedSettings();
+        InitConfigControls(hDlg, GetSettingsInForce());
         InsertLocationColumns(hList);
-        FillLocationList(hList, &AutoSettings);
+        /* The user's own rows that are not in force are not shown: they
+           stay stored as they are. */
+        if ((uDialogManaged & POLICY_NO_USER_LOCATIONS) == 0)
+            FillLocationList(hList, &AutoSettings);
+        AddManagedRows(hList);
+        if (uDialogManaged & (POLICY_DIALOG_VALUES | POLICY_LOCATIONS | POLICY_NO_USER_LOCATIONS))
+            ShowWindow(GetDlgItem(hDlg, IDC_MANAGEDNOTE), SW_SHOW);
         return TRUE;
     case WM_DESTROY:
-        if (hDlg == hConfigDlg)
+        if (hDlg == hConfigDlg) {
             hConfigDlg = NULL;
+            uDialogManaged = 0;
+        }
         break;
     case WM_SYSCOMMAND:
         /* The low four bits are the system's own. */

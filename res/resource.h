@@ -23,6 +23,7 @@
 #define IDC_NOMATCHPRINTER      1019
 #define IDC_IFNOMATCH           1020
 #define IDC_NOTIFYONSWITCH      1032
+#define IDC_MANAGEDNOTE         1033
 
 /* Location dialog */
 #define IDC_LOCATIONNAME        1010

@@ -109,8 +109,11 @@ const ExpectedControl rgConfigControls[] = {
      CTL | BS_AUTORADIOBUTTON | WS_TABSTOP},
     {1032, "IDC_NOTIFYONSWITCH", CLS_BUTTON, "Tell me when a location changes the printer", 0,
      7, 148, 203, 12, CTL | BS_AUTOCHECKBOX | WS_TABSTOP},
-    {2, "IDCANCEL", CLS_BUTTON, "Cancel", 0, 7, 164, 50, 14, CTL | BS_PUSHBUTTON | WS_TABSTOP},
-    {1, "IDOK", CLS_BUTTON, "OK", 0, 160, 164, 50, 14, CTL | BS_DEFPUSHBUTTON | WS_TABSTOP},
+    // Hidden until a policy manages something.
+    {1033, "IDC_MANAGEDNOTE", CLS_STATIC, "Some settings are managed by your organisation.", 0, 7,
+     162, 203, 8, WS_CHILD | SS_LEFT | WS_GROUP},
+    {2, "IDCANCEL", CLS_BUTTON, "Cancel", 0, 7, 174, 50, 14, CTL | BS_PUSHBUTTON | WS_TABSTOP},
+    {1, "IDOK", CLS_BUTTON, "OK", 0, 160, 174, 50, 14, CTL | BS_DEFPUSHBUTTON | WS_TABSTOP},
 };
 
 const ExpectedControl rgLocationControls[] = {
@@ -143,7 +146,7 @@ const DWORD DLG_BASE = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFOREGROUND 
 const ExpectedDialog rgDialogs[] = {
     {101, "IDD_ABOUT", "Quorvel - Ver " QUORVEL_VERSION, 177, 118, DLG_BASE, rgAboutControls,
      sizeof(rgAboutControls) / sizeof(rgAboutControls[0])},
-    {107, "IDD_CONFIG", "Quorvel - Configuration", 217, 185, DLG_BASE | WS_SYSMENU, rgConfigControls,
+    {107, "IDD_CONFIG", "Quorvel - Configuration", 217, 195, DLG_BASE | WS_SYSMENU, rgConfigControls,
      sizeof(rgConfigControls) / sizeof(rgConfigControls[0])},
     {109, "IDD_LOCATION", "Quorvel - Location", 158, 196, DLG_BASE | WS_SYSMENU, rgLocationControls,
      sizeof(rgLocationControls) / sizeof(rgLocationControls[0])},
