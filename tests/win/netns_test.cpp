@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <winsock2.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include "app/decide.h"
 #include "locations/locations.h"
 #include "locationfill.h"
+#include "res/resource.h"
 #include "testsupport.h"
 
 namespace {
@@ -404,6 +406,184 @@ TEST_F(FollowTheHost, APrinterChosenWhileAMoveSettlesStands)
                         12000));
     EXPECT_EQ(DefaultName(), "Gamma");
     EXPECT_EQ(q.Exit(), 0u);
+}
+
+// An organisation's policy, as Group Policy writes it: the machine's key is
+// read in its 64-bit view, so it is written there.
+const char kPolicyParent[] = "SOFTWARE\\Policies";
+
+HKEY OpenPolicyParent()
+{
+    HKEY hKey = NULL;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPolicyParent, 0, NULL, 0,
+                    KEY_ALL_ACCESS | KEY_WOW64_64KEY, NULL, &hKey, NULL);
+    return hKey;
+}
+
+void DeletePolicies()
+{
+    HKEY hParent = OpenPolicyParent();
+    if (hParent != NULL) {
+        DeleteRegistryTree(hParent, "Brennick");
+        RegCloseKey(hParent);
+    }
+    DeleteRegistryTree(HKEY_CURRENT_USER, "SOFTWARE\\Policies\\Brennick");
+}
+
+// Sets values below the machine's policy key (subkey "" for the key itself):
+// a number, or a text when `text` is given.
+bool SetMachinePolicy(const std::string &subkey, const char *name, DWORD number,
+                      const char *text = nullptr)
+{
+    HKEY hParent = OpenPolicyParent();
+    if (hParent == NULL)
+        return false;
+    HKEY hKey = CreateRegistryPath(hParent, "Brennick\\Quorvel" + (subkey.empty() ? "" : "\\" + subkey));
+    RegCloseKey(hParent);
+    if (hKey == NULL)
+        return false;
+    LONG result = text != nullptr
+                      ? RegSetValueExA(hKey, name, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1)
+                      : RegSetValueExA(hKey, name, 0, REG_DWORD, (const BYTE *)&number, sizeof(number));
+    RegCloseKey(hKey);
+    return result == ERROR_SUCCESS;
+}
+
+bool SetManagedRow(int i, const char *name, const char *printer, const char *start, const char *finish)
+{
+    std::string sub = "Locations\\" + std::to_string(i);
+    return SetMachinePolicy(sub, "szLocationName", 0, name) &&
+           SetMachinePolicy(sub, "szPrinterName", 0, printer) &&
+           SetMachinePolicy(sub, "szIPStart", 0, start) && SetMachinePolicy(sub, "szIPFinish", 0, finish);
+}
+
+// What Group Policy sends once it has written a refresh.
+void AnnouncePolicyRefresh(HWND hwnd)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(hwnd, WM_SETTINGCHANGE, 0, (LPARAM) "Policy", SMTO_ABORTIFHUNG, 5000, &result);
+}
+
+// The names shown in the first column of another process's list: the list
+// reads and writes only its own memory, so the request lives there.
+std::vector<std::string> RemoteListNames(HWND hList)
+{
+    std::vector<std::string> names;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hList, &pid);
+    HANDLE hProcess = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (hProcess == NULL)
+        return names;
+    const size_t cbText = 256;
+    BYTE *remote = (BYTE *)VirtualAllocEx(hProcess, NULL, sizeof(LVITEMA) + cbText, MEM_COMMIT, PAGE_READWRITE);
+    int rows = (int)SendMessageA(hList, LVM_GETITEMCOUNT, 0, 0);
+    for (int row = 0; remote != NULL && row < rows; row++) {
+        LVITEMA item;
+        ZeroMemory(&item, sizeof(item));
+        item.pszText = (LPSTR)(remote + sizeof(LVITEMA));
+        item.cchTextMax = (int)cbText;
+        char text[cbText] = "";
+        if (WriteProcessMemory(hProcess, remote, &item, sizeof(item), NULL)) {
+            SendMessageA(hList, LVM_GETITEMTEXTA, (WPARAM)row, (LPARAM)remote);
+            ReadProcessMemory(hProcess, remote + sizeof(LVITEMA), text, cbText - 1, NULL);
+        }
+        names.push_back(text);
+    }
+    if (remote != NULL)
+        VirtualFreeEx(hProcess, remote, 0, MEM_RELEASE);
+    CloseHandle(hProcess);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class ManagedByPolicy : public FollowTheHost {
+protected:
+    void SetUp() override
+    {
+        DeletePolicies();
+        FollowTheHost::SetUp();
+    }
+    void TearDown() override
+    {
+        DeletePolicies();
+        FollowTheHost::TearDown();
+    }
+};
+
+TEST_F(ManagedByPolicy, ManagedRowsComeFirstARefreshNeedsNoRestartAndOkStoresOnlyTheUsersOwn)
+{
+    // The user's own: switching off, and rows of which the office is hidden
+    // behind the managed one.
+    DeleteRegistryTree(HKEY_CURRENT_USER, SETTINGS_KEY);
+    ZeroMemory(&AutoSettings, sizeof(AutoSettings));
+    AutoSettings.bIfNoMatch = 1;
+    AutoSettings.bNotifyOnSwitch = 1;
+    lstrcpynA(AutoSettings.szNoMatchPrinter, "Alpha", NAME_FIELD_SIZE);
+    AutoSettings.iAutoPrinterCount = 2;
+    SetLocation(0, "Office", "Beta", "10.1.2.0", "10.1.2.255");
+    SetLocation(1, "Home", "Beta", "192.168.5.1", "192.168.5.254");
+    ASSERT_TRUE(SaveSettings());
+    const std::string own = DumpRegistryTree(HKEY_CURRENT_USER, SETTINGS_KEY);
+    // The machine's: switching on, a row that does not parse, a gap, the
+    // managed office; and a number stored as text, which counts for nothing.
+    ASSERT_TRUE(SetMachinePolicy("", "bSetByIP", 1));
+    ASSERT_TRUE(SetMachinePolicy("", "bIfNoMatch", 0, "0"));
+    ASSERT_TRUE(SetManagedRow(0, "Broken", "Delta", "10.1.2", "10.1.2.255"));
+    ASSERT_TRUE(SetManagedRow(2, "HQ", "Gamma", "10.1.2.0", "10.1.2.255"));
+
+    ASSERT_TRUE(SetHostAddresses("10.1.2.3/24"));
+    QuorvelProcess q;
+    ASSERT_TRUE(q.Start());
+    EXPECT_TRUE(WaitFor([] { return DefaultName() == "Gamma"; }, 10000)) << DefaultName();
+    ASSERT_TRUE(WaitFor([] { return !TrayIconWindows().empty(); }, 10000));
+    EXPECT_EQ(HoverAndReadTooltip(TrayIconWindows().back()), "Gamma (HQ)");
+    Move(q.Window(), "192.168.5.17/24");
+    EXPECT_TRUE(WaitFor([] { return DefaultName() == "Beta"; }, 10000)) << "the user's own row";
+
+    // Only managed rows from now on: home is no location, and the user's
+    // own no-match rule applies.
+    ASSERT_TRUE(SetMachinePolicy("", "bAllowUserLocations", 0));
+    AnnouncePolicyRefresh(q.Window());
+    EXPECT_TRUE(WaitFor([] { return DefaultName() == "Alpha"; }, 10000)) << DefaultName();
+
+    PostMessageA(q.Window(), WM_COMMAND, IDM_CONFIG, 0);
+    HWND hDlg = NULL;
+    ASSERT_TRUE(WaitFor([&] { return (hDlg = FindDialogOfProcess(q.ProcessId(), "Quorvel - Configuration")) != NULL; },
+                        10000));
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(hDlg, IDC_MANAGEDNOTE)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(hDlg, IDC_SETBYIP)));
+    EXPECT_EQ(SendDlgItemMessageA(hDlg, IDC_SETBYIP, BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hDlg, IDC_NOTIFYONSWITCH)));
+    EXPECT_EQ(RemoteListNames(GetDlgItem(hDlg, IDC_LOCATIONLIST)), std::vector<std::string>{"HQ (managed)"});
+    // The user turns the notice and the no-match rule off; before OK, the
+    // notice becomes managed.
+    ASSERT_TRUE(ClickWindow(GetDlgItem(hDlg, IDC_NOTIFYONSWITCH)));
+    ASSERT_TRUE(ClickWindow(GetDlgItem(hDlg, IDC_IFNOMATCH)));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return SendDlgItemMessageA(hDlg, IDC_NOTIFYONSWITCH, BM_GETCHECK, 0, 0) == 0 &&
+                   SendDlgItemMessageA(hDlg, IDC_IFNOMATCH, BM_GETCHECK, 0, 0) == 0;
+        },
+        5000));
+    ASSERT_TRUE(SetMachinePolicy("", "bNotifyOnSwitch", 0));
+    AnnouncePolicyRefresh(q.Window());
+    EXPECT_EQ(SendDlgItemMessageA(hDlg, IDC_NOTIFYONSWITCH, BM_GETCHECK, 0, 0), 0) << "the dialog kept the edit";
+    ASSERT_TRUE(ClickWindow(GetDlgItem(hDlg, IDOK)));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(hDlg); }, 10000));
+    EXPECT_TRUE(Answers(q.Window()));
+    EXPECT_EQ(q.Exit(), 0u);
+
+    // Only the no-match rule changed; every row and every managed value is
+    // the user's own as before.
+    HKEY hKey;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_ALL_ACCESS, &hKey), ERROR_SUCCESS);
+    DWORD value = 7, cb = sizeof(value);
+    EXPECT_EQ(RegQueryValueExA(hKey, "bIfNoMatch", NULL, NULL, (BYTE *)&value, &cb), ERROR_SUCCESS);
+    EXPECT_EQ(value, 0u);
+    value = 1;
+    RegSetValueExA(hKey, "bIfNoMatch", 0, REG_DWORD, (const BYTE *)&value, sizeof(value));
+    RegCloseKey(hKey);
+    EXPECT_EQ(DumpRegistryTree(HKEY_CURRENT_USER, SETTINGS_KEY), own);
 }
 
 // The main window in this process, behind routers the test sets up: the
