@@ -4,8 +4,10 @@
 #   readme.txt                  the user's manual (CRLF), also in every package
 #   Quorvel-<version>-setup.exe per-user setup (NSIS), no elevation
 #   Quorvel-<version>.msi       per-machine package for administrators (wixl)
-#   Quorvel-<version>.zip       Quorvel.exe and readme.txt, nothing installed
+#   Quorvel-<version>.zip       Quorvel.exe, readme.txt and LICENSE.txt,
+#                               nothing installed
 #   SHA256SUMS                  the checksum of each of the files above
+# Every package carries LICENSE as LICENSE.txt with Windows line ends.
 # The version is the one in CMakeLists.txt's project() line; --version
 # overrides it for the packages only (the tests build an older version from
 # the same program to upgrade from).
@@ -64,8 +66,10 @@ fi
 STAGE=$(mktemp -d /tmp/quorvel-package.XXXXXX)
 trap 'rm -rf "$STAGE"' EXIT
 
-# The manual: the version filled in, Windows line ends.
+# The manual: the version filled in, Windows line ends. The licence, with
+# Windows line ends and a name that Notepad opens.
 sed -e "s/@VERSION@/$VERSION/g" -e 's/$/\r/' packaging/readme.txt >"$STAGE/readme.txt"
+sed -e 's/$/\r/' LICENSE >"$STAGE/LICENSE.txt"
 cp "$EXE" "$STAGE/Quorvel.exe"
 if [ "$SIGN" = yes ]; then
     scripts/sign-file.sh "$STAGE/Quorvel.exe"
@@ -84,7 +88,7 @@ build_setup() {
     local target=$1 exe=$2 outfile=$3
     shift 3
     makensis -V2 -WX -DVERSION="$VERSION" -DVERSION4="$VERSION4" -DTARGET="$target" -DEXE="$exe" \
-        -DREADME="$STAGE/readme.txt" -DICON="$ROOT/res/idle.ico" \
+        -DREADME="$STAGE/readme.txt" -DLICENSE="$STAGE/LICENSE.txt" -DICON="$ROOT/res/idle.ico" \
         -DOUTFILE="$outfile" "$@" packaging/quorvel.nsi >"$STAGE/makensis.log" 2>&1 ||
         { cat "$STAGE/makensis.log" >&2; die "makensis failed ($target)"; }
 }
@@ -166,7 +170,7 @@ mv "$MSI_WORK" "$MSI"
 PRODUCT_CODE=$(msiinfo export "$MSI" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p')
 
 # The portable zip.
-(cd "$STAGE" && zip -q -X "$ZIP" Quorvel.exe readme.txt)
+(cd "$STAGE" && zip -q -X "$ZIP" Quorvel.exe readme.txt LICENSE.txt)
 
 # The setup's 64-bit twin, for the Wine tests on hosts without 32-bit support.
 # shellcheck source-path=SCRIPTDIR/..
