@@ -23,8 +23,8 @@ except ImportError:
 ID = "Brennick.Quorvel"
 PLACEHOLDER_HOST = "placeholder.invalid"
 
-# What each winget schema (1.6.0 up to 1.12.0 alike) requires at the top,
-# and what each entry of Installers must have.
+# What winget's 1.9.0 schemas, the ones package.sh writes, require at the
+# top of each file, and of each entry of Installers.
 WINGET_REQUIRED = {
     "version": ["PackageIdentifier", "PackageVersion", "DefaultLocale", "ManifestType",
                 "ManifestVersion"],
