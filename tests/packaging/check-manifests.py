@@ -54,6 +54,13 @@ def fail(text):
     fails += 1
 
 
+def expect(where, rows):
+    """rows: (field, value found, value the built packages call for)."""
+    for field, found, wanted in rows:
+        if found != wanted:
+            fail("%s: %s is %r, not %r" % (where, field, found, wanted))
+
+
 def main():
     src, version = sys.argv[1], sys.argv[2]
     dist = os.path.join(src, "dist")
@@ -154,22 +161,17 @@ def main():
                     fail("winget %s installer: no %s" % (scope, field))
         msi, setup = by_scope.get("machine", {}), by_scope.get("user", {})
         check_download("winget MSI", msi.get("InstallerUrl"), msi.get("InstallerSha256"), msi_name)
-        if msi.get("InstallerType") != "msi":
-            fail("winget MSI: InstallerType %r" % msi.get("InstallerType"))
-        if msi.get("ProductCode") != msi_props.get("ProductCode"):
-            fail("winget MSI: ProductCode %s, the MSI's is %s"
-                 % (msi.get("ProductCode"), msi_props.get("ProductCode")))
-        entries = msi.get("AppsAndFeaturesEntries") or [{}]
-        if entries[0].get("UpgradeCode") != msi_props.get("UpgradeCode"):
-            fail("winget MSI: UpgradeCode %s, the MSI's is %s"
-                 % (entries[0].get("UpgradeCode"), msi_props.get("UpgradeCode")))
         check_download("winget setup", setup.get("InstallerUrl"), setup.get("InstallerSha256"),
                        "Quorvel-%s-setup.exe" % version)
-        if setup.get("InstallerType") != "nullsoft":
-            fail("winget setup: InstallerType %r" % setup.get("InstallerType"))
+        msi_entry = (msi.get("AppsAndFeaturesEntries") or [{}])[0]
         switches = setup.get("InstallerSwitches") or {}
-        if switches.get("Silent") != "/S" or switches.get("SilentWithProgress") != "/S":
-            fail("winget setup: silent switches %s" % switches)
+        expect("winget MSI", [("InstallerType", msi.get("InstallerType"), "msi"),
+                              ("ProductCode", msi.get("ProductCode"), msi_props.get("ProductCode")),
+                              ("UpgradeCode", msi_entry.get("UpgradeCode"),
+                               msi_props.get("UpgradeCode"))])
+        expect("winget setup", [("InstallerType", setup.get("InstallerType"), "nullsoft"),
+                                ("Silent", switches.get("Silent"), "/S"),
+                                ("SilentWithProgress", switches.get("SilentWithProgress"), "/S")])
 
     # Scoop: the zip, its program on the path and in the Start menu.
     scoop_path = os.path.join(manifests, "scoop", "quorvel.json")
@@ -185,13 +187,10 @@ def main():
             fail("quorvel.json: no %s" % field)
     for field in sorted(set(scoop) - SCOOP_KNOWN):
         fail("quorvel.json: %s is no field of Scoop's" % field)
-    if scoop.get("version") != version:
-        fail("quorvel.json: version %s, not %s" % (scoop.get("version"), version))
     check_download("Scoop", scoop.get("url"), scoop.get("hash"), "Quorvel-%s.zip" % version)
-    if scoop.get("bin") != "Quorvel.exe":
-        fail("quorvel.json: bin %r" % scoop.get("bin"))
-    if scoop.get("shortcuts") != [["Quorvel.exe", "Quorvel"]]:
-        fail("quorvel.json: shortcuts %r" % scoop.get("shortcuts"))
+    expect("quorvel.json", [("version", scoop.get("version"), version),
+                            ("bin", scoop.get("bin"), "Quorvel.exe"),
+                            ("shortcuts", scoop.get("shortcuts"), [["Quorvel.exe", "Quorvel"]])])
     note_placeholder("quorvel.json", scoop.get("##", ""), [scoop.get("url", "")])
 
     if any(placeholders) and not all(placeholders):
