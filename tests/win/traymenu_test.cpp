@@ -13,6 +13,7 @@
 #include "tray/tray.h"
 #include "inprocess.h"
 #include "printers/printers.h"
+#include "quorvel-version.h"
 #include "res/resource.h"
 #include "testsupport.h"
 
@@ -687,7 +688,7 @@ TEST_F(TrayMenu, TheIconShowsThePictureMadeForItsSizeAndLeavesNoIconBehind)
 // Finds this process's About dialog.
 HWND FindAbout()
 {
-    HWND h = FindWindowA("#32770", "Quorvel - Ver 2.0");
+    HWND h = FindWindowA("#32770", QUORVEL_ABOUT_CAPTION);
     DWORD pid = 0;
     if (h != NULL)
         GetWindowThreadProcessId(h, &pid);
@@ -730,7 +731,7 @@ DWORD WINAPI DriveAbout(LPVOID param)
         return 0;
     Sleep(300);
     SaveScreenshot("about-dialog.png");
-    PressKeysIn("Quorvel - Ver 2.0", "Escape");
+    PressKeysIn(QUORVEL_ABOUT_CAPTION, "Escape");
     Sleep(500);
     check->openAfterEscape = FindAbout() != NULL;
     for (int i = 0; i < 3; i++) {
@@ -751,7 +752,7 @@ DWORD WINAPI DriveAbout(LPVOID param)
     gti.cbSize = sizeof(gti);
     bool webHasFocus = !GetGUIThreadInfo(GetWindowThreadProcessId(hDlg, NULL), &gti) ||
                        gti.hwndFocus == GetDlgItem(hDlg, IDC_WEBLINK);
-    PressKeysIn("Quorvel - Ver 2.0", webHasFocus ? "Tab Return" : "Return");
+    PressKeysIn(QUORVEL_ABOUT_CAPTION, webHasFocus ? "Tab Return" : "Return");
     check->closedByEnter = WaitFor([] { return FindAbout() == NULL; }, 5000);
     if (!check->closedByEnter)
         PostMessageA(hDlg, WM_COMMAND, IDOK, 0);
