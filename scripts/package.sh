@@ -101,7 +101,9 @@ MSI=$OUT/Quorvel-$VERSION.msi
 ZIP=$OUT/Quorvel-$VERSION.zip
 mkdir -p "$OUT"
 SUMS=$OUT/SHA256SUMS
-rm -f "$OUT/readme.txt" "$SETUP" "$MSI" "$ZIP" "$SUMS"
+# One release in the folder: packages of another version left by an earlier
+# run would sit beside SHA256SUMS without being listed in it.
+rm -f "$OUT/readme.txt" "$OUT"/Quorvel-*-setup.exe "$OUT"/Quorvel-*.msi "$OUT"/Quorvel-*.zip "$SUMS"
 cp "$STAGE/readme.txt" "$OUT/readme.txt"
 
 # build_setup TARGET EXE OUTFILE [makensis options...]
