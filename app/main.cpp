@@ -77,6 +77,11 @@ static void ShowRunningCopy(void)
     PostMessageA(hRunning, WM_COMMAND, IDM_CONFIG, 0);
 }
 
+/* The exit code when the message queue fails: not 0, so that whoever
+   started the program (a script, an installer) can tell this end from one
+   that was asked for. */
+#define EXIT_QUEUE_FAILED 2
+
 /* The library stays loaded for the life of the process: its printer command
    may be called at any double-click. */
 static HMODULE hShellLibrary;
@@ -127,8 +132,13 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR pszCmdLin
 
     msg.wParam = 0;
     while ((bGot = GetMessageA(&msg, NULL, 0, 0)) != 0) {
-        if (bGot == -1)
-            break;
+        if (bGot == -1) {
+            /* The queue can no longer be read. The window still goes as in
+               every other ending, so that WM_DESTROY takes the icon away. */
+            if (IsWindow(hMainWnd))
+                DestroyWindow(hMainWnd);
+            return EXIT_QUEUE_FAILED;
+        }
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }

@@ -230,6 +230,45 @@ static void OnTaskbarCreated(HWND hwnd)
         AddTrayIcon(hwnd, hAppInstance);
 }
 
+/* The command of the program's own top-level modal window that is open
+   (About, configuration, printer error), 0 while none is. Other programs
+   may post these commands too, and a modal loop dispatches them: each would
+   otherwise open its window inside the loop of the one before. */
+static WPARAM wOpenModal;
+
+/* Brings the open modal window forward, or the popup over it. */
+static void BringModalForward(HWND hwnd)
+{
+    HWND hPopup;
+
+    if (wOpenModal == IDM_CONFIG) {
+        /* It knows its own dialog and the location dialog over it. */
+        OpenConfigDialog(hwnd);
+        return;
+    }
+    hPopup = GetLastActivePopup(hwnd);
+    if (hPopup != NULL && hPopup != hwnd)
+        SetForegroundWindow(hPopup);
+}
+
+/* One of them at a time: a request while one is open opens nothing. */
+static void ShowOwnModal(HWND hwnd, WPARAM wCommand)
+{
+    if (wOpenModal != 0) {
+        BringModalForward(hwnd);
+        return;
+    }
+    wOpenModal = wCommand;
+    if (wCommand == IDM_ABOUT)
+        DialogBoxParamA(hAppInstance, MAKEINTRESOURCEA(IDD_ABOUT), hwnd, AboutDlgProc, 0);
+    else if (wCommand == IDM_CONFIG)
+        OpenConfigDialog(hwnd);
+    else
+        MessageBoxA(hwnd, "There was an error processing the printers.", "Error",
+                    MB_ICONWARNING);
+    wOpenModal = 0;
+}
+
 static void OnCommand(HWND hwnd, WPARAM wParam)
 {
     switch (wParam) {
@@ -237,14 +276,9 @@ static void OnCommand(HWND hwnd, WPARAM wParam)
         PostMessageA(hwnd, WM_CLOSE, 0, 0);
         break;
     case IDM_ABOUT:
-        DialogBoxParamA(hAppInstance, MAKEINTRESOURCEA(IDD_ABOUT), hwnd, AboutDlgProc, 0);
-        break;
     case IDM_CONFIG:
-        OpenConfigDialog(hwnd);
-        break;
     case IDM_PRINTERS_ERROR:
-        MessageBoxA(hwnd, "There was an error processing the printers.", "Error",
-                    MB_ICONWARNING);
+        ShowOwnModal(hwnd, wParam);
         break;
     default:
         /* Only rows of the current table are printers; any other id (a stale

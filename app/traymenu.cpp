@@ -5,11 +5,9 @@
 #include "decide.h"
 #include "menulogic.h"
 #include "traymenu.h"
-#include "../dialogs/dialogs.h"
 #include "../locations/locations.h"
 #include "../printers/printerlogic.h"
 #include "../printers/printers.h"
-#include "../res/resource.h"
 
 /* The printers the last menu showed, by command id. A choice switches to
    the printer the user saw, even when a listing has rewritten the table
@@ -24,7 +22,9 @@ void OnTrayNotify(HWND hwnd, HINSTANCE hInstance, UINT uMouseMsg)
         if (bShellPrinterCommand)
             InvokeIconAction(hwnd);
         else
-            DialogBoxParamA(hInstance, MAKEINTRESOURCEA(IDD_ABOUT), hwnd, AboutDlgProc, 0);
+            /* Through the dispatcher, which opens About only while none of
+               the program's own modal windows is open. */
+            SendMessageA(hwnd, WM_COMMAND, IDM_ABOUT, 0);
         break;
     case WM_RBUTTONUP:
         ShowTrayMenu(hInstance, hwnd);

@@ -488,8 +488,15 @@ static void DeleteLocation(HWND hDlg)
 
 #define SAVE_FAILED_TEXT                                                                    \
     "The settings could not be saved: the registry refused them (an administrator may "    \
-    "have made them read-only).\r\n\r\nThe settings in force stay as they were, and your " \
-    "changes stay in this window: click OK to try again, or Cancel to discard them."
+    "have made them read-only). Nothing was changed.\r\n\r\nThe settings in force stay "  \
+    "as they were, and your changes stay in this window: click OK to try again, or "       \
+    "Cancel to discard them."
+#define SAVE_LEFT_CHANGED_TEXT                                                              \
+    "The settings could not be saved: the registry refused them (an administrator may "    \
+    "have made them read-only), and what was already written could not all be taken "     \
+    "back: the stored settings are now partly changed.\r\n\r\nThe settings in force stay as "   \
+    "they were until Quorvel starts again, and your changes stay in this window: click "   \
+    "OK to try again, or Cancel to discard them."
 
 static void ConfirmConfig(HWND hDlg)
 {
@@ -497,6 +504,7 @@ static void ConfirmConfig(HWND hDlg)
        refuses leaves the settings in force as they were, and this dialog
        open with the user's edits, to try again or cancel. */
     static AutoSettingsRecord edited;
+    int iOutcome;
 
     CopyMemory(&edited, &AutoSettings, sizeof(edited));
     /* An unusable row count keeps the stored locations; the rest is still
@@ -506,8 +514,10 @@ static void ConfirmConfig(HWND hDlg)
     /* Only what no policy manages, now or when the dialog was filled, is the
        user's to store. */
     ComposeStoredSettings(&edited, &AutoSettings, DialogManaged(), &edited);
-    if (!WriteSettings(&edited)) {
-        MessageBoxA(hDlg, SAVE_FAILED_TEXT, "Error", MB_ICONWARNING);
+    iOutcome = WriteSettings(&edited);
+    if (iOutcome != SAVE_WRITTEN) {
+        MessageBoxA(hDlg, iOutcome == SAVE_REFUSED ? SAVE_FAILED_TEXT : SAVE_LEFT_CHANGED_TEXT,
+                    "Error", MB_ICONWARNING);
         return;
     }
     CopyMemory(&AutoSettings, &edited, sizeof(AutoSettings));

@@ -36,11 +36,17 @@ unsigned int GetManagedSettings(void);
 /* Fills AutoSettings from the registry, or the defaults when nothing is stored.
    Asks only to read: a key that users may not change still loads. */
 void LoadSettings(void);
-/* Writes the whole of a settings record: the values, then the location list
-   anew. FALSE when any part of it could not be written (a key made read-only
-   by an administrator, say); what could be written stays written. */
-BOOL WriteSettings(const AutoSettingsRecord *pSettings);
-/* WriteSettings of AutoSettings. */
+/* What a save came to. */
+#define SAVE_WRITTEN            0
+/* Some part was refused (a key made read-only by an administrator, say);
+   the store holds exactly what it held before. */
+#define SAVE_REFUSED            1
+/* Some part was refused, and what was written could not all be put back. */
+#define SAVE_LEFT_CHANGED       2
+/* Writes the whole of a settings record, the location list anew and then
+   the values, or nothing: a SAVE_ value. */
+int WriteSettings(const AutoSettingsRecord *pSettings);
+/* WriteSettings of AutoSettings; TRUE when it was written. */
 BOOL SaveSettings(void);
 
 /* The rows detection tries, in order, and how many there are (never more

@@ -5,11 +5,12 @@
 ; neither; /STARTATSIGNIN=0|1 and /KEEPDEFAULT=0|1 set them explicitly.
 ;
 ; scripts/package.sh compiles it with these symbols defined:
-;   VERSION  the product version ("2.0")
-;   VERSION4 the same in four fields ("2.0.0.0"), for the version resource
+;   VERSION  the product version ("2.1")
+;   VERSION4 the same in four fields ("2.1.0.0"), for the version resource
 ;   TARGET   x86-ansi for the shipped setup (runs from Windows 95 and NT 4
 ;            on); amd64-unicode for the 64-bit test twin
 ;   EXE      Quorvel.exe to pack         README   readme.txt to pack
+;   LICENSE  LICENSE.txt to pack (the licence, Windows line ends)
 ;   ICON     the setup's icon            OUTFILE  where the setup goes
 ;   SIGNCMD  (optional) a command that signs a file in place; the
 ;            uninstaller is signed with it when makensis writes it
@@ -377,6 +378,7 @@ Section "Quorvel"
   SetOutPath "$INSTDIR"
   File "/oname=Quorvel.exe" "${EXE}"
   File "/oname=readme.txt" "${README}"
+  File "/oname=LICENSE.txt" "${LICENSE}"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
@@ -438,6 +440,7 @@ Section "Uninstall"
 
   Delete "$INSTDIR\Quorvel.exe"
   Delete "$INSTDIR\readme.txt"
+  Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\Uninstall.exe"
   ; Only when empty: the folder may hold the user's own files.
   RMDir "$INSTDIR"

@@ -10,4 +10,6 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 # shellcheck source-path=SCRIPTDIR/..
 . tests/fixture/wine-arch.sh
-exec tests/fixture/session.sh wine "$QUORVEL_WIN_BUILD/tests/storefuzz_tests.exe" "$@"
+# In a private network, as in the test suite: a store may tie a location
+# to a router, and only a router of the test's own may be asked.
+exec tests/fixture/session.sh tests/fixture/netns.sh wine "$QUORVEL_WIN_BUILD/tests/storefuzz_tests.exe" "$@"

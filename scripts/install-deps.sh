@@ -16,6 +16,7 @@ PACKAGES=(
     xvfb xdotool x11-utils imagemagick              # display, input, screenshots
     cups cups-client cups-bsd                       # private print server
     googletest cmake make g++ python3               # unit tests, build
+    python3-yaml                                    # reads the winget manifests back
     iproute2                                        # network namespaces
     nsis wixl osslsigncode zip                      # packages: setup, MSI, signing, zip
     msitools unzip openssl                          # MSI tables, package checks, test certificate

@@ -4,12 +4,20 @@
 #   readme.txt                  the user's manual (CRLF), also in every package
 #   Quorvel-<version>-setup.exe per-user setup (NSIS), no elevation
 #   Quorvel-<version>.msi       per-machine package for administrators (wixl)
-#   Quorvel-<version>.zip       Quorvel.exe and readme.txt, nothing installed
+#   Quorvel-<version>.zip       Quorvel.exe, readme.txt and LICENSE.txt,
+#                               nothing installed
 #   Quorvel-<version>-policy-templates.zip
 #                               the Group Policy and Intune templates
 #                               (packaging/policy/), as the central store
-#                               holds them, and a README.txt
+#                               holds them, a README.txt and LICENSE.txt
 #   SHA256SUMS                  the checksum of each of the files above
+#   manifests/winget/           winget's manifests for the setup and the MSI
+#   manifests/scoop/quorvel.json  Scoop's manifest for the zip
+# Every package carries LICENSE as LICENSE.txt with Windows line ends. The
+# manifests give each package's download address as QUORVEL_RELEASE_URL
+# (the address of the folder the release's files are published in) and the
+# file's name; without it they give a placeholder address under
+# placeholder.invalid and say so.
 # The version is the one in CMakeLists.txt's project() line; --version
 # overrides it for the packages only (the tests build an older version from
 # the same program to upgrade from).
@@ -65,11 +73,28 @@ if [ -n "${QUORVEL_SIGN_CERT:-}" ] && [ -n "${QUORVEL_SIGN_KEY:-}" ]; then
     command -v osslsigncode >/dev/null || die "osslsigncode is missing: run scripts/install-deps.sh"
 fi
 
+# Where the release's files will be downloaded from. The manifests are text
+# in YAML and JSON: the address goes in unquoted, so it may hold no space,
+# quote, backslash or '#'.
+RELEASE_URL=${QUORVEL_RELEASE_URL:-}
+RELEASE_URL=${RELEASE_URL%/}
+if [ -n "$RELEASE_URL" ]; then
+    url_pattern='^https?://[^[:space:]\"'\''#]+$'
+    [[ "$RELEASE_URL" =~ $url_pattern ]] ||
+        die "QUORVEL_RELEASE_URL $RELEASE_URL: give an http(s) address without spaces, quotes, backslashes or '#'"
+    PLACEHOLDER=no
+else
+    RELEASE_URL=https://placeholder.invalid/quorvel/$VERSION
+    PLACEHOLDER=yes
+fi
+
 STAGE=$(mktemp -d /tmp/quorvel-package.XXXXXX)
 trap 'rm -rf "$STAGE"' EXIT
 
-# The manual: the version filled in, Windows line ends.
+# The manual: the version filled in, Windows line ends. The licence, with
+# Windows line ends and a name that Notepad opens.
 sed -e "s/@VERSION@/$VERSION/g" -e 's/$/\r/' packaging/readme.txt >"$STAGE/readme.txt"
+sed -e 's/$/\r/' LICENSE >"$STAGE/LICENSE.txt"
 cp "$EXE" "$STAGE/Quorvel.exe"
 if [ "$SIGN" = yes ]; then
     scripts/sign-file.sh "$STAGE/Quorvel.exe"
@@ -81,7 +106,10 @@ ZIP=$OUT/Quorvel-$VERSION.zip
 POLICY_ZIP=$OUT/Quorvel-$VERSION-policy-templates.zip
 mkdir -p "$OUT"
 SUMS=$OUT/SHA256SUMS
-rm -f "$OUT/readme.txt" "$SETUP" "$MSI" "$ZIP" "$POLICY_ZIP" "$SUMS"
+# One release in the folder: packages of another version left by an earlier
+# run would sit beside SHA256SUMS without being listed in it (the policy
+# templates' zip among them).
+rm -f "$OUT/readme.txt" "$OUT"/Quorvel-*-setup.exe "$OUT"/Quorvel-*.msi "$OUT"/Quorvel-*.zip "$SUMS"
 cp "$STAGE/readme.txt" "$OUT/readme.txt"
 
 # build_setup TARGET EXE OUTFILE [makensis options...]
@@ -89,7 +117,7 @@ build_setup() {
     local target=$1 exe=$2 outfile=$3
     shift 3
     makensis -V2 -WX -DVERSION="$VERSION" -DVERSION4="$VERSION4" -DTARGET="$target" -DEXE="$exe" \
-        -DREADME="$STAGE/readme.txt" -DICON="$ROOT/res/idle.ico" \
+        -DREADME="$STAGE/readme.txt" -DLICENSE="$STAGE/LICENSE.txt" -DICON="$ROOT/res/idle.ico" \
         -DOUTFILE="$outfile" "$@" packaging/quorvel.nsi >"$STAGE/makensis.log" 2>&1 ||
         { cat "$STAGE/makensis.log" >&2; die "makensis failed ($target)"; }
 }
@@ -171,7 +199,7 @@ mv "$MSI_WORK" "$MSI"
 PRODUCT_CODE=$(msiinfo export "$MSI" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p')
 
 # The portable zip.
-(cd "$STAGE" && zip -q -X "$ZIP" Quorvel.exe readme.txt)
+(cd "$STAGE" && zip -q -X "$ZIP" Quorvel.exe readme.txt LICENSE.txt)
 
 # The policy templates, in the folders of the central store
 # (PolicyDefinitions and its en-US), with Windows line ends.
@@ -180,8 +208,9 @@ mkdir -p "$POLICY_STAGE/PolicyDefinitions/en-US"
 sed 's/$/\r/' packaging/policy/Quorvel.admx >"$POLICY_STAGE/PolicyDefinitions/Quorvel.admx"
 sed 's/$/\r/' packaging/policy/en-US/Quorvel.adml >"$POLICY_STAGE/PolicyDefinitions/en-US/Quorvel.adml"
 sed -e "s/@VERSION@/$VERSION/g" -e 's/$/\r/' packaging/policy/README.txt >"$POLICY_STAGE/README.txt"
-(cd "$POLICY_STAGE" && zip -q -X -D "$POLICY_ZIP" README.txt PolicyDefinitions/Quorvel.admx \
-    PolicyDefinitions/en-US/Quorvel.adml)
+cp "$STAGE/LICENSE.txt" "$POLICY_STAGE/LICENSE.txt"
+(cd "$POLICY_STAGE" && zip -q -X -D "$POLICY_ZIP" README.txt LICENSE.txt \
+    PolicyDefinitions/Quorvel.admx PolicyDefinitions/en-US/Quorvel.adml)
 
 # The setup's 64-bit twin, for the Wine tests on hosts without 32-bit support.
 # shellcheck source-path=SCRIPTDIR/..
@@ -194,10 +223,120 @@ if [ "$TWIN" = auto ] && [ "$QUORVEL_WINE_ARCH" = win64 ]; then
     echo "package.sh: test twin ${TWIN_OUT#"$ROOT"/}/Quorvel-$VERSION-setup.exe (64-bit, not shipped)"
 fi
 
+# write_manifests: winget's multi-file manifest for the setup and the MSI,
+# and Scoop's for the zip, in manifests/ beside the packages, with the
+# packages' own hashes (taken after signing, from the files published).
+write_manifests() {
+    local dir=$OUT/manifests id=Brennick.Quorvel schema=1.9.0 note=""
+    local setup_sha msi_sha zip_sha
+    setup_sha=$(sha256sum "$SETUP" | cut -d' ' -f1)
+    msi_sha=$(sha256sum "$MSI" | cut -d' ' -f1)
+    zip_sha=$(sha256sum "$ZIP" | cut -d' ' -f1)
+    rm -rf "$dir"
+    mkdir -p "$dir/winget" "$dir/scoop"
+    if [ "$PLACEHOLDER" = yes ]; then
+        note="The download addresses are placeholders (placeholder.invalid): package.sh was run without QUORVEL_RELEASE_URL."
+    fi
+    # winget: schema 1.9.0, one the community repository's validation
+    # accepts, and one that winget clients from 1.9 on can read.
+    {
+        echo "# yaml-language-server: \$schema=https://aka.ms/winget-manifest.version.$schema.schema.json"
+        [ -z "$note" ] || echo "# $note"
+        echo "PackageIdentifier: $id"
+        echo "PackageVersion: '$VERSION'"
+        echo "DefaultLocale: en-AU"
+        echo "ManifestType: version"
+        echo "ManifestVersion: $schema"
+    } >"$dir/winget/$id.yaml"
+    {
+        echo "# yaml-language-server: \$schema=https://aka.ms/winget-manifest.defaultLocale.$schema.schema.json"
+        [ -z "$note" ] || echo "# $note"
+        echo "PackageIdentifier: $id"
+        echo "PackageVersion: '$VERSION'"
+        echo "PackageLocale: en-AU"
+        echo "Publisher: Brennick"
+        echo "PublisherUrl: http://quorvel.example.org/"
+        echo "PackageName: Quorvel"
+        echo "PackageUrl: http://quorvel.example.org/"
+        echo "License: MIT"
+        echo "Copyright: Copyright (c) 2026 Brennick"
+        echo "ShortDescription: Keeps the right printer as the default, wherever the computer is."
+        echo "Description: A tray program that makes the printer picked from its menu the default at once, and lets the default follow the computer from network to network by up to ten address ranges."
+        echo "Tags:"
+        echo "- printer"
+        echo "- default-printer"
+        echo "- tray"
+        echo "ManifestType: defaultLocale"
+        echo "ManifestVersion: $schema"
+    } >"$dir/winget/$id.locale.en-AU.yaml"
+    # The MSI is found again by its ProductCode and, across builds, by its
+    # upgrade code; the setup by its uninstall entry's name, "Quorvel".
+    {
+        echo "# yaml-language-server: \$schema=https://aka.ms/winget-manifest.installer.$schema.schema.json"
+        [ -z "$note" ] || echo "# $note"
+        echo "PackageIdentifier: $id"
+        echo "PackageVersion: '$VERSION'"
+        echo "InstallerLocale: en-AU"
+        echo "Installers:"
+        echo "- Architecture: x86"
+        echo "  InstallerType: msi"
+        echo "  Scope: machine"
+        echo "  InstallerUrl: $RELEASE_URL/${MSI##*/}"
+        echo "  InstallerSha256: ${msi_sha^^}"
+        echo "  ProductCode: '$PRODUCT_CODE'"
+        echo "  AppsAndFeaturesEntries:"
+        echo "  - DisplayName: Quorvel"
+        echo "    Publisher: Brennick"
+        echo "    ProductCode: '$PRODUCT_CODE'"
+        echo "    UpgradeCode: '$upgrade_code'"
+        echo "- Architecture: x86"
+        echo "  InstallerType: nullsoft"
+        echo "  Scope: user"
+        echo "  InstallerUrl: $RELEASE_URL/${SETUP##*/}"
+        echo "  InstallerSha256: ${setup_sha^^}"
+        echo "  InstallerSwitches:"
+        echo "    Silent: /S"
+        echo "    SilentWithProgress: /S"
+        echo "  ProductCode: Quorvel"
+        echo "  AppsAndFeaturesEntries:"
+        echo "  - DisplayName: Quorvel"
+        echo "    Publisher: Brennick"
+        echo "    ProductCode: Quorvel"
+        echo "ManifestType: installer"
+        echo "ManifestVersion: $schema"
+    } >"$dir/winget/$id.installer.yaml"
+    # Scoop: the zip unpacked as it is; "##" is the manifest's comment field.
+    {
+        echo "{"
+        [ -z "$note" ] || echo "    \"##\": \"$note\","
+        echo "    \"version\": \"$VERSION\","
+        echo "    \"description\": \"Keeps the right printer as the default, wherever the computer is.\","
+        echo "    \"homepage\": \"http://quorvel.example.org/\","
+        echo "    \"license\": \"MIT\","
+        echo "    \"url\": \"$RELEASE_URL/${ZIP##*/}\","
+        echo "    \"hash\": \"$zip_sha\","
+        echo "    \"bin\": \"Quorvel.exe\","
+        echo "    \"shortcuts\": ["
+        echo "        ["
+        echo "            \"Quorvel.exe\","
+        echo "            \"Quorvel\""
+        echo "        ]"
+        echo "    ]"
+        echo "}"
+    } >"$dir/scoop/quorvel.json"
+    if [ "$PLACEHOLDER" = yes ]; then
+        echo "package.sh: manifests/ name placeholder download addresses (set QUORVEL_RELEASE_URL)"
+    else
+        echo "package.sh: manifests/ name downloads under $RELEASE_URL/"
+    fi
+}
+
 # Checksums of everything users download, for sha256sum -c (or
 # certutil -hashfile FILE SHA256 on Windows).
 (cd "$OUT" && sha256sum readme.txt "${SETUP##*/}" "${MSI##*/}" "${ZIP##*/}" "${POLICY_ZIP##*/}" \
     >"$SUMS")
+
+write_manifests
 
 if [ "$SIGN" = yes ]; then
     echo "package.sh: signed Quorvel.exe, the setup, its uninstaller and the MSI"

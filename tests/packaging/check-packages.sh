@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The built packages as files (no Wine needed): readme.txt keeps its format,
-# the zip holds exactly the program and the readme, the policy templates'
-# zip holds the source's templates where the central store keeps them, the
-# MSI carries what wixl cannot write itself, the setup is the 32-bit one,
-# and SHA256SUMS checks every file users download.
+# the zip holds exactly the program, the readme and the licence, the policy
+# templates' zip holds the source's templates where the central store keeps
+# them and the licence, the MSI carries the licence and what wixl cannot
+# write itself, the program and the packages carry one version, the setup is
+# the 32-bit one, and SHA256SUMS checks every file users download.
 # Usage: check-packages.sh SOURCE_DIR PROGRAM_EXE VERSION
 set -uo pipefail
 
@@ -40,14 +41,25 @@ if ! tr -d '\r' <"$readme" | grep -qE "^[0-9]+\. ${caption//(/\\(}"; then
     fail "readme.txt: no section headed '$caption' for the disabled caption"
 fi
 
-# The zip: Quorvel.exe and readme.txt, the very files.
+# licence_is_shown_well WHERE FILE: LICENSE with CR LF line ends, which
+# Notepad on every Windows shows as lines.
+licence_is_shown_well() {
+    [ -f "$2" ] || return 0  # its absence is reported where the files are listed
+    if [ "$(tr -cd '\n' <"$2" | wc -c)" -ne "$(grep -c $'\r$' "$2")" ]; then
+        fail "$1: LICENSE.txt: not every line ends with CR LF"
+    fi
+    tr -d '\r' <"$2" | cmp -s - "$src/LICENSE" || fail "$1: LICENSE.txt is not LICENSE"
+}
+
+# The zip: Quorvel.exe, readme.txt and LICENSE.txt, the very files.
 zip=$dist/Quorvel-$version.zip
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 if unzip -q "$zip" -d "$tmp/zip"; then
-    [ "$(cd "$tmp/zip" && ls | tr '\n' ' ')" = "Quorvel.exe readme.txt " ] ||
+    [ "$(cd "$tmp/zip" && LC_ALL=C ls | tr '\n' ' ')" = "LICENSE.txt Quorvel.exe readme.txt " ] ||
         fail "zip holds: $(cd "$tmp/zip" && ls | tr '\n' ' ')"
     cmp -s "$tmp/zip/readme.txt" "$readme" || fail "zip: readme.txt differs from dist/readme.txt"
+    licence_is_shown_well zip "$tmp/zip/LICENSE.txt"
     # A signed build packs a signed copy; compare unsigned builds only.
     if ! osslsigncode verify -in "$tmp/zip/Quorvel.exe" >/dev/null 2>&1; then
         cmp -s "$tmp/zip/Quorvel.exe" "$exe" || fail "zip: Quorvel.exe is not the built program"
@@ -57,12 +69,14 @@ else
 fi
 
 # The policy templates: the two files in the central store's folders, each
-# the source's with Windows line ends, and their README with the version.
+# the source's with Windows line ends, their README with the version, and
+# the licence.
 pzip=$dist/Quorvel-$version-policy-templates.zip
 if unzip -q "$pzip" -d "$tmp/policy"; then
     held=$(cd "$tmp/policy" && find . -type f | sort | tr '\n' ' ')
-    [ "$held" = "./PolicyDefinitions/Quorvel.admx ./PolicyDefinitions/en-US/Quorvel.adml ./README.txt " ] ||
+    [ "$held" = "./LICENSE.txt ./PolicyDefinitions/Quorvel.admx ./PolicyDefinitions/en-US/Quorvel.adml ./README.txt " ] ||
         fail "policy templates zip holds: $held"
+    licence_is_shown_well "policy templates zip" "$tmp/policy/LICENSE.txt"
     for f in Quorvel.admx en-US/Quorvel.adml; do
         got=$tmp/policy/PolicyDefinitions/$f
         [ -f "$got" ] || continue
@@ -115,13 +129,27 @@ msiinfo export "$msi" RegLocator | tr -d '\r' |
     fail "MSI: STARTATSIGNIN is not read back from HKLM"
 msiinfo export "$msi" Registry | tr -d '\r' | grep -qF $'\tSoftware\\Brennick\\Quorvel\tStartAtSignIn\t[STARTATSIGNIN]\t' ||
     fail "MSI: STARTATSIGNIN is not written where it is read back"
-# Quorvel.exe with the file version its version resource carries.
+# Quorvel.exe with the file version its version resource carries, which is
+# the packages' version.
 exe_version=$("$src/scripts/file-version.sh" "$exe")
 [ -n "$exe_version" ] || fail "$exe has no version resource"
+version4=$version
+while [ "$(tr -cd . <<<"$version4" | wc -c)" -lt 3 ]; do version4=$version4.0; done
+[ "$exe_version" = "$version4" ] || fail "Quorvel.exe is version $exe_version, the packages $version"
 msiinfo export "$msi" File | tr -d '\r' | grep -qP "^QuorvelExe\t.*\tQuorvel.exe\t\d+\t${exe_version//./\\.}\t" ||
     fail "MSI: Quorvel.exe does not carry its file version $exe_version"
 table=$(msiinfo suminfo "$msi")
 grep -q '^Template: Intel;3081' <<<"$table" || fail "MSI: not an x86 package for 3081"
+# The licence, installed beside the readme.
+msiextract -C "$tmp/msi" "$msi" >/dev/null 2>&1
+msi_readme=$(find "$tmp/msi" -name readme.txt 2>/dev/null | head -n 1)
+if [ -z "$msi_readme" ]; then
+    fail "cannot unpack $msi"
+elif [ -f "${msi_readme%/*}/LICENSE.txt" ]; then
+    licence_is_shown_well MSI "${msi_readme%/*}/LICENSE.txt"
+else
+    fail "MSI: no LICENSE.txt beside readme.txt"
+fi
 
 # The setup: a 32-bit (i386) Windows program.
 setup=$dist/Quorvel-$version-setup.exe

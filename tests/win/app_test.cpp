@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/state.h"
 #include "testsupport.h"
 
 #include <shellapi.h>
@@ -143,6 +144,53 @@ TEST(Program, ASecondStartLeavesTheRunningCopyAndAPersonsStartOpensItsConfigurat
     EXPECT_TRUE(again.Start()) << "the ended copy still holds the session";
     EXPECT_EQ(again.Exit(), 0u);
     EXPECT_TRUE(WaitFor([&] { return TrayIconWindows().size() == iconsBefore; }, 10000));
+}
+
+BOOL CALLBACK CollectDialogOfProcess(HWND hwnd, LPARAM lParam)
+{
+    auto *search = reinterpret_cast<std::pair<DWORD, std::vector<HWND>> *>(lParam);
+    DWORD pid = 0;
+    char cls[16] = "";
+    GetWindowThreadProcessId(hwnd, &pid);
+    GetClassNameA(hwnd, cls, sizeof(cls));
+    if (pid == search->first && IsWindowVisible(hwnd) && lstrcmpA(cls, "#32770") == 0)
+        search->second.push_back(hwnd);
+    return TRUE;
+}
+
+// The visible dialogs and message boxes of a process.
+std::vector<HWND> DialogsOfProcess(DWORD processId)
+{
+    std::pair<DWORD, std::vector<HWND>> search(processId, {});
+    EnumWindows(CollectDialogOfProcess, (LPARAM)&search);
+    return search.second;
+}
+
+// Other programs may post the commands of About, the configuration and the
+// printer-error box, many at once: one window opens, the program still
+// answers, and once that window is closed no other comes up from the flood.
+TEST(Program, AFloodOfPostedCommandsShowsOneWindowAtATime)
+{
+    QuorvelProcess q;
+    ASSERT_TRUE(q.Start());
+    for (int i = 0; i < 20; i++) {
+        for (WPARAM command : {IDM_ABOUT, IDM_PRINTERS_ERROR, IDM_CONFIG})
+            PostMessageA(q.Window(), WM_COMMAND, command, 0);
+    }
+    ASSERT_TRUE(WaitFor([&] { return !DialogsOfProcess(q.ProcessId()).empty(); }, 10000));
+    Sleep(1500);  // the open window's loop takes the rest of the flood
+    std::vector<HWND> shown = DialogsOfProcess(q.ProcessId());
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(Answers(q.Window()));
+
+    // OK would save the configuration; About and the box close only by OK.
+    char title[64] = "";
+    GetWindowTextA(shown[0], title, sizeof(title));
+    PostMessageA(shown[0], WM_COMMAND, lstrcmpA(title, "Quorvel - Configuration") == 0 ? IDCANCEL : IDOK, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(shown[0]); }, 5000));
+    Sleep(1000);
+    EXPECT_TRUE(DialogsOfProcess(q.ProcessId()).empty()) << "another window came up from the flood";
+    EXPECT_EQ(q.Exit(), 0u);
 }
 
 // Counts the profile-change broadcasts that reach this process.

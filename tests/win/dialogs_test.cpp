@@ -509,21 +509,6 @@ void ExpectNoNetworkPreset(const AutoSeen &seen)
     EXPECT_EQ(seen.rows, std::vector<Loc>({{"No network", "Beta", "127.0.0.1", "127.0.0.254"}}));
 }
 
-TEST_F(ConfigDialog, AutoSpansTheShownAddressesNetworkAndNoNetworkOverwritesTheName)
-{
-    AutoSettings.bSetByIP = 1;
-    AutoSeen seen;
-    RunConfig([&](HWND hDlg) { seen = DriveAuto(hDlg, "location-dialog-auto.png"); });
-    std::string host = HostAddress();
-    EXPECT_EQ(seen.currentIp, host);
-    EXPECT_EQ(seen.start, FirstThreeParts(host) + ".1");
-    EXPECT_EQ(seen.finish, FirstThreeParts(host) + ".254");
-    EXPECT_EQ(seen.name, "Home") << "Auto leaves the name alone";
-    EXPECT_EQ(seen.printer, "Beta") << "Auto leaves the printer alone";
-    ExpectNoNetworkPreset(seen);
-    EXPECT_FALSE(ReadStored().exists) << "Cancel saves nothing";
-}
-
 // Inside the private network namespace, where the host's addresses are the
 // test's to choose.
 class ConfigDialogOnPrivateNetwork : public ConfigDialog {
@@ -544,6 +529,25 @@ protected:
 
     std::string setAddresses;
 };
+
+// Auto may ask the router: only ever inside the private network, never of
+// the machine's own.
+TEST_F(ConfigDialogOnPrivateNetwork, AutoSpansTheShownAddressesNetworkAndNoNetworkOverwritesTheName)
+{
+    ASSERT_TRUE(SetAddresses("10.1.2.3/24 --default qv0"));
+    ASSERT_TRUE(WaitFor([] { return HostAddress() == "10.1.2.3"; }, 5000)) << HostAddress();
+    AutoSettings.bSetByIP = 1;
+    AutoSeen seen;
+    RunConfig([&](HWND hDlg) { seen = DriveAuto(hDlg, "location-dialog-auto.png"); });
+    std::string host = HostAddress();
+    EXPECT_EQ(seen.currentIp, host);
+    EXPECT_EQ(seen.start, FirstThreeParts(host) + ".1");
+    EXPECT_EQ(seen.finish, FirstThreeParts(host) + ".254");
+    EXPECT_EQ(seen.name, "Home") << "Auto leaves the name alone";
+    EXPECT_EQ(seen.printer, "Beta") << "Auto leaves the printer alone";
+    ExpectNoNetworkPreset(seen);
+    EXPECT_FALSE(ReadStored().exists) << "Cancel saves nothing";
+}
 
 TEST_F(ConfigDialogOnPrivateNetwork, AutoWithHostAddress192_168_5_17SpansItsNetwork)
 {

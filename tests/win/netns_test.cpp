@@ -361,16 +361,22 @@ Seen Watch(const std::function<void()> &during, DWORD ms)
     return seen;
 }
 
+// The program started at the office, behind its router: Beta, and its icon.
+void StartAtTheOffice(QuorvelProcess *pq)
+{
+    ASSERT_TRUE(SetHostAddresses("10.1.2.3/24 --default qv0"));
+    ASSERT_TRUE(pq->Start());
+    ASSERT_TRUE(WaitFor([] { return DefaultName() == "Beta"; }, 10000)) << DefaultName();
+    ASSERT_TRUE(WaitFor([] { return !TrayIconWindows().empty(); }, 10000));
+}
+
 TEST_F(FollowTheHost, AMoveThroughNoAddressSwitchesOnceAndTellsOnce)
 {
     StoreSettings(1);
     StoreNotifySetting(-1);  // absent: on
     WriteDeviceEntry("Beta,wineps.drv,CUPS:Beta");
-    ASSERT_TRUE(SetHostAddresses("10.1.2.3/24 --default qv0"));
     QuorvelProcess q;
-    ASSERT_TRUE(q.Start());
-    ASSERT_TRUE(WaitFor([] { return DefaultName() == "Beta"; }, 10000)) << DefaultName();
-    ASSERT_TRUE(WaitFor([] { return !TrayIconWindows().empty(); }, 10000));
+    ASSERT_NO_FATAL_FAILURE(StartAtTheOffice(&q));
     ASSERT_TRUE(NoNoticeWithin(3500));
 
     // Office, then a moment without any address, then home.
@@ -387,11 +393,8 @@ TEST_F(FollowTheHost, AMoveThroughNoAddressSwitchesOnceAndTellsOnce)
 TEST_F(FollowTheHost, APrinterChosenWhileAMoveSettlesStands)
 {
     StoreSettings(1);
-    ASSERT_TRUE(SetHostAddresses("10.1.2.3/24 --default qv0"));
     QuorvelProcess q;
-    ASSERT_TRUE(q.Start());
-    ASSERT_TRUE(WaitFor([] { return DefaultName() == "Beta"; }, 10000)) << DefaultName();
-    ASSERT_TRUE(WaitFor([] { return !TrayIconWindows().empty(); }, 10000));
+    ASSERT_NO_FATAL_FAILURE(StartAtTheOffice(&q));
 
     // Off the network, and before that decides, another program's command
     // chooses Gamma (the menu's command for its row).

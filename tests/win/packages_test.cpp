@@ -1,8 +1,9 @@
 // The packages users download, installed, used, updated and removed for
 // real: the per-user setup, the per-machine MSI, both together, and the
 // administrator's example locations. scripts/package.sh builds them first;
-// the older version (1.9) and the rebuild they are updated from or over are
-// built by the same script from the same program during the run. A 64-bit
+// the older version (kOlderVersion, the release users update from) and the
+// rebuild they are updated from or over are built by the same script from
+// the same program during the run. A 64-bit
 // build of this program tests the setup's 64-bit twin, built from the same
 // script, since such a host cannot run the shipped 32-bit setup; the MSI is
 // tested as shipped everywhere.
@@ -28,6 +29,8 @@ const char kWindowsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Win
 const char kSetupKey[] = "Software\\Brennick\\Quorvel\\Setup";
 const char kSettingsKey[] = "Software\\Brennick\\Quorvel\\Settings";
 const char kLegacyMode[] = "LegacyDefaultPrinterMode";
+// The release before this one, which users update from.
+const char kOlderVersion[] = "2.0";
 
 std::string SetupPath() { return ToWindowsPath(QUORVEL_SETUP_BUILT); }
 std::string MsiPath() { return ToWindowsPath(QUORVEL_MSI_BUILT); }
@@ -49,6 +52,19 @@ std::string FileContents(const std::string &path)
 bool SameContents(const std::string &a, const std::string &b)
 {
     return FileContents(a) == FileContents(b);
+}
+
+// The licence as installed: the MIT licence, each line ended CR LF as
+// Notepad shows it.
+bool IsLicenceText(const std::string &path)
+{
+    std::string text = FileContents(path);
+    size_t lf = 0, crlf = 0;
+    for (size_t i = 0; i < text.size(); i++) {
+        lf += text[i] == '\n';
+        crlf += text[i] == '\n' && i > 0 && text[i - 1] == '\r';
+    }
+    return text.rfind("MIT License\r\n", 0) == 0 && lf > 0 && crlf == lf;
 }
 
 // Marks an installed copy so that its replacement shows (an extra byte after
@@ -395,6 +411,7 @@ TEST_F(Setup, SilentInstallOnWindows10RunsQuorvelAndUninstallsCleanly)
     ASSERT_EQ(InstallSilently(), 0u);
     EXPECT_TRUE(SameContents(Exe(), QuorvelExePath())) << "not the built program";
     EXPECT_TRUE(FileExists(installDir_ + "\\readme.txt"));
+    EXPECT_TRUE(IsLicenceText(installDir_ + "\\LICENSE.txt"));
     EXPECT_TRUE(FileExists(installDir_ + "\\Uninstall.exe"));
     std::string menu = ShellFolder(CSIDL_PROGRAMS) + "\\Quorvel\\";
     EXPECT_EQ(ShortcutTarget(menu + "Quorvel.lnk"), Exe());
@@ -542,14 +559,14 @@ TEST_F(Setup, InstallingOverARunningCopyEndsItCleanlyAndKeepsTheSettings)
 
 TEST_F(Setup, AnUpdateKeepsTheUsersChoicesAndTheSwitchesSetThem)
 {
-    Packages old = OtherPackages("1.9", "1.9");
+    Packages old = OtherPackages(kOlderVersion, kOlderVersion);
     ScopedWineVersion win10Old(FileName(old.setup), "win10"), win10(SetupFileName(), "win10");
     WriteDword(HKEY_CURRENT_USER, kWindowsKey, kLegacyMode, 0);
     MarkUserSettings();
     const std::string started = "\"" + Exe() + "\" /signin";
 
     ASSERT_EQ(RunToExit("\"" + old.setup + "\" /S", 120000), 0u);
-    ASSERT_EQ(AppsVersions(), std::vector<std::string>{"1.9"});
+    ASSERT_EQ(AppsVersions(), std::vector<std::string>{kOlderVersion});
     ASSERT_EQ(ReadText(HKEY_CURRENT_USER, kRunKey, "Quorvel"), started);
     ASSERT_EQ(ReadDword(HKEY_CURRENT_USER, kWindowsKey, kLegacyMode), 1);
     MarkInstalledCopy(Exe());
@@ -653,6 +670,7 @@ TEST_F(Msi, SilentInstallForEveryUserAndRemovalLeaveUserSettingsAlone)
     std::string exe = Folder() + "\\Quorvel.exe";
     EXPECT_TRUE(FileExists(exe)) << exe;
     EXPECT_TRUE(FileExists(Folder() + "\\readme.txt"));
+    EXPECT_TRUE(IsLicenceText(Folder() + "\\LICENSE.txt"));
     EXPECT_EQ(RunValue(), "\"" + exe + "\" /signin");
     EXPECT_TRUE(HasShortcut());
 
@@ -671,7 +689,7 @@ TEST_F(Msi, SilentInstallForEveryUserAndRemovalLeaveUserSettingsAlone)
 
 TEST_F(Msi, UpgradesReplaceTheInstalledBuildKeepStartAtSignInAndRefuseAnOlderVersion)
 {
-    Packages old = OtherPackages("1.9", "1.9");
+    Packages old = OtherPackages(kOlderVersion, kOlderVersion);
     Packages rebuild = OtherPackages("rebuild", QUORVEL_VERSION);
     const std::string exe = Folder() + "\\Quorvel.exe";
     const std::vector<std::string> current = {QUORVEL_VERSION};
@@ -680,7 +698,7 @@ TEST_F(Msi, UpgradesReplaceTheInstalledBuildKeepStartAtSignInAndRefuseAnOlderVer
     const std::string shipped = ToWindowsPath(QUORVEL_SOURCE_DIR "/build/Quorvel.exe");
 
     ASSERT_EQ(Msiexec("/i \"" + old.msi + "\" /qn /norestart STARTATSIGNIN=0"), 0u);
-    ASSERT_EQ(AppsVersions(), std::vector<std::string>{"1.9"});
+    ASSERT_EQ(AppsVersions(), std::vector<std::string>{kOlderVersion});
     MarkInstalledCopy(exe);
     ASSERT_EQ(Msiexec("/i \"" + MsiPath() + "\" /qn /norestart"), 0u);
     EXPECT_EQ(RunValue(), "<absent>") << "STARTATSIGNIN=0 was forgotten";

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -99,22 +100,28 @@ std::string Dword(DWORD v) { return std::string((const char *)&v, 4); }
 // the owner may always change them back. Wine is kinder in one thing: it
 // lets a locked key be deleted, which Windows refuses without DELETE; no
 // test here leans on that.
+void SetKeyTreePermissions(HKEY hParent, const std::string &name, PSECURITY_DESCRIPTOR sd)
+{
+    HKEY h;
+    // One level at a time: a path through subkeys with long names may exceed
+    // what the 8-bit registry calls take.
+    ASSERT_EQ(RegOpenKeyExA(hParent, name.c_str(), 0, KEY_READ | WRITE_DAC, &h), ERROR_SUCCESS) << name;
+    std::vector<std::string> children;
+    char child[256];
+    for (DWORD i = 0; RegEnumKeyA(h, i, child, sizeof(child)) == ERROR_SUCCESS; i++)
+        children.push_back(child);
+    EXPECT_EQ(RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, sd), ERROR_SUCCESS) << name;
+    for (const std::string &c : children)
+        SetKeyTreePermissions(h, c, sd);
+    RegCloseKey(h);
+}
+
 void SetPermissions(const std::string &path, const char *sddl)
 {
     PSECURITY_DESCRIPTOR sd = NULL;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd, NULL));
-    HKEY h;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ | WRITE_DAC, &h), ERROR_SUCCESS)
-        << path;
-    std::vector<std::string> children;
-    char name[256];
-    for (DWORD i = 0; RegEnumKeyA(h, i, name, sizeof(name)) == ERROR_SUCCESS; i++)
-        children.push_back(name);
-    EXPECT_EQ(RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, sd), ERROR_SUCCESS) << path;
-    RegCloseKey(h);
+    SetKeyTreePermissions(HKEY_CURRENT_USER, path, sd);
     LocalFree(sd);
-    for (const std::string &child : children)
-        SetPermissions(path + "\\" + child, sddl);
 }
 
 BOOL CALLBACK CollectBoxStatic(HWND hwnd, LPARAM lParam)
@@ -394,30 +401,10 @@ TEST_F(SettingsStore, ALoadNeverWritesTheStore)
     EXPECT_EQ(ReadValue("", "iAutoPrinterCount").data, Dword(2));
 }
 
-TEST_F(SettingsStore, AReadOnlyKeyLoadsAndASaveRefusedInAnyPartSaysSo)
+// Makes the settings key and its subkeys "0" and "1" volatile: such a key
+// takes no lasting subkey, so a list of three cannot be written over them.
+void MakeVolatileStore()
 {
-    AutoSettings.bSetByIP = 1;
-    AutoSettings.iAutoPrinterCount = 2;
-    Fill(&AutoSettings.locations[0], "Office", "Alpha", "10.0.0.1", "10.0.0.9");
-    Fill(&AutoSettings.locations[1], "Home", "Beta", "10.0.1.1", "10.0.1.9");
-    ASSERT_TRUE(SaveSettings());
-    const AutoSettingsRecord saved = AutoSettings;
-    SetPermissions(kKey, kReadOnly);
-    const std::string locked = DumpRegistryTree(HKEY_CURRENT_USER, kKey);
-
-    ZeroMemory(&AutoSettings, sizeof(AutoSettings));
-    LoadSettings();
-    EXPECT_EQ(memcmp(&AutoSettings, &saved, sizeof(saved)), 0) << "a read-only key must load";
-
-    AutoSettings.iAutoPrinterCount = 1;
-    EXPECT_FALSE(SaveSettings());
-    EXPECT_EQ(DumpRegistryTree(HKEY_CURRENT_USER, kKey), locked);
-
-    // A key that takes no lasting subkeys, holding a list of two in subkeys
-    // that do not last either: a save of three writes over the two, cannot
-    // add the third, and says so. The count still matches the subkeys, so
-    // the next start loads a list rather than none.
-    SetPermissions(kKey, kFullAccess);
     DeleteRegistryTree(HKEY_CURRENT_USER, kKey);
     HKEY h, hSub;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL,
@@ -429,15 +416,82 @@ TEST_F(SettingsStore, AReadOnlyKeyLoadsAndASaveRefusedInAnyPartSaysSo)
     }
     RegCloseKey(h);
     SetNumber("", "iAutoPrinterCount", 2);
-    AutoSettings.iAutoPrinterCount = 3;
-    Fill(&AutoSettings.locations[2], "Lab", "Gamma", "10.0.2.1", "10.0.2.9");
-    EXPECT_FALSE(SaveSettings());
-    EXPECT_EQ(SubKeys(), (std::vector<std::string>{"0", "1"}));
-    EXPECT_EQ(ReadValue("", "iAutoPrinterCount").data, Dword(2));
+    StoreLocation(0, "Office", "Alpha", "10.0.0.1", "10.0.0.9");
+    StoreLocation(1, "Home", "Beta", "10.0.1.1", "10.0.1.9");
+}
+
+// What hand edits leave in the first location, which a save empties before
+// it writes: a subkey with the longest name and a subkey of its own, a long
+// text, a number as text, a value the program never wrote.
+void LeaveHandEditsInTheFirstLocation()
+{
+    const std::string longName(255, 'k');
+    SetText("0\\" + longName, "x", std::string(5000, 'y'));
+    SetText("0\\" + longName + "\\" + longName, std::string(300, 'v').c_str(), "deep");
+    SetText("0", "szIPStart", std::string(3000, '7'));
+    SetRaw("0", "szIPFinish", REG_BINARY, std::string("\x01\x00\xff", 3));
+    SetText("0", "", "the key's own value");
+    SetText("", "bSetByIP", "1");
+}
+
+TEST_F(SettingsStore, AReadOnlyKeyLoadsAndASaveRefusedInAnyPartSaysSo)
+{
+    AutoSettings.bSetByIP = 1;
+    AutoSettings.iAutoPrinterCount = 2;
+    Fill(&AutoSettings.locations[0], "Office", "Alpha", "10.0.0.1", "10.0.0.9");
+    Fill(&AutoSettings.locations[1], "Home", "Beta", "10.0.1.1", "10.0.1.9");
+    ASSERT_TRUE(SaveSettings());
+    const AutoSettingsRecord saved = AutoSettings;
+    SetPermissions(kKey, kReadOnly);
     ZeroMemory(&AutoSettings, sizeof(AutoSettings));
     LoadSettings();
-    EXPECT_EQ(AutoSettings.iAutoPrinterCount, 2) << "the next start lost the list";
-    EXPECT_STREQ(AutoSettings.locations[1].szLocationName, "Home");
+    EXPECT_EQ(memcmp(&AutoSettings, &saved, sizeof(saved)), 0) << "a read-only key must load";
+
+    // Every save below changes the flags and both rows and adds a third,
+    // and each is refused somewhere: afterwards the store is as it was,
+    // byte for byte, whatever part refused.
+    AutoSettingsRecord edit = saved;
+    edit.bSetByIP = 0;
+    edit.bIfNoMatch = 1;
+    edit.iIconAction = 1;
+    edit.bNotifyOnSwitch = !saved.bNotifyOnSwitch;
+    lstrcpynA(edit.szNoMatchPrinter, "Gamma", NAME_FIELD_SIZE);
+    edit.iAutoPrinterCount = 3;
+    Fill(&edit.locations[0], "Lab", "Gamma", "10.0.2.1", "10.0.2.9");
+    Fill(&edit.locations[1], "Yard", "Alpha", "10.0.3.1", "10.0.3.9");
+    Fill(&edit.locations[2], "Shed", "Beta", "10.0.4.1", "10.0.4.9");
+    const std::string locationKey0 = std::string(kKey) + "\\0", locationKey1 = std::string(kKey) + "\\1";
+    struct Refusal {
+        const char *what;
+        std::function<void()> make;
+    };
+    const Refusal refusals[] = {
+        {"the whole key is read-only", [] { SetPermissions(kKey, kReadOnly); }},
+        {"the locations are read-only, the key's values are not",
+         [&] {
+             SetPermissions(locationKey0, kReadOnly);
+             SetPermissions(locationKey1, kReadOnly);
+         }},
+        {"the second location is read-only, after the first was rewritten",
+         [&] {
+             LeaveHandEditsInTheFirstLocation();
+             SetPermissions(locationKey1, kReadOnly);
+         }},
+        {"a volatile key and locations, where a third location cannot last", [] { MakeVolatileStore(); }},
+    };
+    for (const Refusal &refusal : refusals) {
+        SetPermissions(kKey, kFullAccess);
+        DeleteRegistryTree(HKEY_CURRENT_USER, kKey);
+        AutoSettings = saved;
+        ASSERT_TRUE(SaveSettings());
+        refusal.make();
+        const std::string before = DumpRegistryTree(HKEY_CURRENT_USER, kKey);
+        EXPECT_EQ(WriteSettings(&edit), SAVE_REFUSED) << refusal.what;
+        EXPECT_EQ(DumpRegistryTree(HKEY_CURRENT_USER, kKey), before) << refusal.what;
+    }
+
+    // Open again, the same store takes the save whole.
+    SetPermissions(kKey, kFullAccess);
     DeleteRegistryTree(HKEY_CURRENT_USER, kKey);
     AutoSettings.iAutoPrinterCount = 1;
     EXPECT_TRUE(SaveSettings());

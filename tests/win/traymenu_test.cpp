@@ -13,6 +13,7 @@
 #include "tray/tray.h"
 #include "inprocess.h"
 #include "printers/printers.h"
+#include "quorvel-version.h"
 #include "res/resource.h"
 #include "testsupport.h"
 
@@ -687,7 +688,7 @@ TEST_F(TrayMenu, TheIconShowsThePictureMadeForItsSizeAndLeavesNoIconBehind)
 // Finds this process's About dialog.
 HWND FindAbout()
 {
-    HWND h = FindWindowA("#32770", "Quorvel - Ver 2.0");
+    HWND h = FindWindowA("#32770", QUORVEL_ABOUT_CAPTION);
     DWORD pid = 0;
     if (h != NULL)
         GetWindowThreadProcessId(h, &pid);
@@ -730,7 +731,7 @@ DWORD WINAPI DriveAbout(LPVOID param)
         return 0;
     Sleep(300);
     SaveScreenshot("about-dialog.png");
-    PressKeysIn("Quorvel - Ver 2.0", "Escape");
+    PressKeysIn(QUORVEL_ABOUT_CAPTION, "Escape");
     Sleep(500);
     check->openAfterEscape = FindAbout() != NULL;
     for (int i = 0; i < 3; i++) {
@@ -742,16 +743,25 @@ DWORD WINAPI DriveAbout(LPVOID param)
     // three addresses have been opened before the keys go to the dialog.
     WaitFor([] { return CountUrlLogLines() >= 3; }, 30000);
     // The browser took the foreground: the user clicks the dialog to come
-    // back. The web button has the focus; Tab takes it to OK, the default.
+    // back. The click may only reach a window that is not active yet, so
+    // the keyboard is given to the dialog as well, and the focus awaited:
+    // until the dialog is active again no control has it.
     ClickWindow(hDlg);
-    Sleep(300);
-    // Return presses OK, the default, unless the web button holds the focus.
     GUITHREADINFO gti;
-    ZeroMemory(&gti, sizeof(gti));
-    gti.cbSize = sizeof(gti);
-    bool webHasFocus = !GetGUIThreadInfo(GetWindowThreadProcessId(hDlg, NULL), &gti) ||
-                       gti.hwndFocus == GetDlgItem(hDlg, IDC_WEBLINK);
-    PressKeysIn("Quorvel - Ver 2.0", webHasFocus ? "Tab Return" : "Return");
+    auto focus = [&] {
+        ZeroMemory(&gti, sizeof(gti));
+        gti.cbSize = sizeof(gti);
+        return GetGUIThreadInfo(GetWindowThreadProcessId(hDlg, NULL), &gti) && gti.hwndFocus != NULL;
+    };
+    for (int attempt = 0; attempt < 3 && !focus(); attempt++) {
+        RunHostCommand(std::string("xdotool windowfocus --sync $(xdotool search --name '^") +
+                       QUORVEL_ABOUT_CAPTION + "$' | head -n 1)");
+        WaitFor(focus, 2000);
+    }
+    // Return presses OK, the default, unless the web button holds the
+    // focus: Tab takes it to OK first.
+    bool webHasFocus = gti.hwndFocus == GetDlgItem(hDlg, IDC_WEBLINK);
+    PressKeysIn(QUORVEL_ABOUT_CAPTION, webHasFocus ? "Tab Return" : "Return");
     check->closedByEnter = WaitFor([] { return FindAbout() == NULL; }, 5000);
     if (!check->closedByEnter)
         PostMessageA(hDlg, WM_COMMAND, IDOK, 0);
