@@ -98,7 +98,7 @@ echo "| measure | Quorvel | reference | Quorvel ÷ reference |"
 echo "|---|---:|---:|---:|"
 qa=$(median address quorvel) ra=$(median address reference) rr=$(median address routed)
 echo "| address-change report that brings a routed address, until the new default is written (ms); reference: \`SetDefaultPrinterA\` alone | $(fmt "$qa" 1) | $(fmt "$ra" 1) | $(ratio "$qa" "$ra") |"
-echo "| the same; reference: one route-table read and \`SetDefaultPrinterA\` | $(fmt "$qa" 1) | $(fmt "$rr" 1) | $(ratio "$qa" "$rr") |"
+echo "| the same; reference: the platform calls a decision by network makes (the host's name resolved, the route table read) and \`SetDefaultPrinterA\` | $(fmt "$qa" 1) | $(fmt "$rr" 1) | $(ratio "$qa" "$rr") |"
 qn=$(median address-bound quorvel) qr=$(median address-range quorvel)
 echo "| address-change report until the new default is set, a location bound to its known router (ms); reference: the same locations by range alone | $(fmt "$qn" 1) | $(fmt "$qr" 1) | $(ratio "$qn" "$qr") |"
 qb=$(median rss quorvel) qm=$(median rss-after-switches quorvel)
