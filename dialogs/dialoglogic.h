@@ -6,6 +6,8 @@
 
 #include <stddef.h>
 #include <stdint.h>
+/* ParseAddressText: the one reader of addresses as the dialog takes them. */
+#include "../locations/rangelogic.h"
 
 /* What the location dialog's fields accept from the keyboard. */
 #define LOCATION_NAME_LIMIT     35
@@ -31,12 +33,6 @@ int CheckLocationFields(const char *pszName, const char *pszIPStart, const char 
 /* Text of the message box for a failed check; NULL for LOCATION_FIELDS_OK. */
 const char *LocationCheckMessage(int iCheck);
 
-/* Reads an address as the location dialog takes it: four decimal numbers from
-   0 to 255 joined by dots, none with a leading zero (but "0" itself), and
-   nothing else. Location detection reads such a text as exactly that address,
-   where the sockets parser would read "010" as octal, "10.1" as 10.0.0.1 and
-   a blank as 0.0.0.0. Returns 1 and the address in host order, or 0. */
-int ParseAddressText(const char *pszAddress, uint32_t *puAddress);
 
 /* The Auto range around an address (network byte order): its first three
    parts followed by ".1" and ".254". Address 0 gives 0.0.0.1 to 0.0.0.254. */

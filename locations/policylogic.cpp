@@ -51,8 +51,8 @@ int IsUsablePolicyRow(const LocationRecord *pRow)
     uint32_t uStart = 0, uFinish = 0;
 
     return pRow->szLocationName[0] != '\0' && pRow->szPrinterName[0] != '\0' &&
-           ParsePlainAddress(pRow->szIPStart, &uStart) &&
-           ParsePlainAddress(pRow->szIPFinish, &uFinish) && uStart <= uFinish;
+           ParseAddressText(pRow->szIPStart, &uStart) &&
+           ParseAddressText(pRow->szIPFinish, &uFinish) && uStart <= uFinish;
 }
 
 int AddPolicyRow(PolicyRecord *pPolicy, const LocationRecord *pRow)

@@ -14,7 +14,7 @@ void NormaliseRange(uint32_t *puStart, uint32_t *puEnd)
     }
 }
 
-int ParsePlainAddress(const char *pszAddress, uint32_t *puAddress)
+int ParseAddressText(const char *pszAddress, uint32_t *puAddress)
 {
     const char *p = pszAddress;
     uint32_t uAddress = 0;

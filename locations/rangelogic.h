@@ -17,8 +17,10 @@ void NormaliseRange(uint32_t *puStart, uint32_t *puEnd);
 
 /* Reads an address written plainly: four decimal numbers from 0 to 255
    joined by dots, none with a leading zero (but "0" itself), and nothing
-   else; the sockets parser would read "010" as octal, "10.1" as 10.0.0.1
-   and a blank as 0.0.0.0. Returns 1 and the address in host order, or 0. */
-int ParsePlainAddress(const char *pszAddress, uint32_t *puAddress);
+   else: the form the location dialog accepts, which detection then reads
+   as exactly that address, where the sockets parser would read "010" as
+   octal, "10.1" as 10.0.0.1 and a blank as 0.0.0.0. Returns 1 and the
+   address in host order, or 0. */
+int ParseAddressText(const char *pszAddress, uint32_t *puAddress);
 
 #endif
