@@ -16,8 +16,6 @@ static int bApplyOwed;
 /* The user chose a printer while an apply was owed: that choice stands, and
    the decision only sets the location and the tip. */
 static int bUserChose;
-/* Before the first listing no printer can be found by its name. */
-static int bPrintersListed;
 static int bDecided;
 static int bSettling;
 static int bWaiting;
@@ -55,7 +53,8 @@ void StopLocationDecision(HWND hwnd)
 static void FinishDecision(HWND hwnd)
 {
     bDecided = 1;
-    if (bApplyOwed && bPrintersListed) {
+    /* Before the first listing ends no printer can be found by its name. */
+    if (bApplyOwed && !bFirstEnum) {
         if (!bUserChose)
             ApplyLocation();
         bApplyOwed = 0;
@@ -102,7 +101,6 @@ void RequestLocationDecision(HWND hwnd, int iWhy)
         /* A window of a new start: nothing of an earlier one holds. */
         EndWaits(hwnd);
         bApplyOwed = 0;
-        bPrintersListed = 0;
         bDecided = 0;
     }
     if (!GetSettingsInForce()->bSetByIP) {
@@ -190,7 +188,6 @@ BOOL ContinueLocationDecision(HWND hwnd, WPARAM wTimerId)
 
 void OnPrintersListed(HWND hwnd)
 {
-    bPrintersListed = 1;
     if (bApplyOwed && bDecided)
         FinishDecision(hwnd);
 }
