@@ -92,21 +92,21 @@ static void CopyHostAddresses(const HostReading *pReading, HostRouter *pHosts)
 
 void ReadHost(HostReading *pReading)
 {
-    BoundRange aRanges[MAX_DETECTION_ROWS];
     HostRouter aHosts[MAX_HOST_ADDRESSES];
-    int iCount, bAnyBound, h, cOutside = 0;
+    int bAnyBound, h, cOutside = 0;
 
     pReading->cHosts = ResolveHostAddresses(pReading->aHosts, MAX_HOST_ADDRESSES);
     pReading->bRoutesKnown = 0;
     pReading->bRoutersRead = 0;
     for (h = 0; h < pReading->cHosts; h++)
         cOutside += NormaliseHostAddress(pReading->aHosts[h].uAddress) != 0;
-    iCount = ReadRanges(aRanges, &bAnyBound);
+    pReading->cRanges = ReadRanges(pReading->aRanges, &bAnyBound);
     CopyHostAddresses(pReading, aHosts);
     /* The neighbour table is read only when a bound range holds an address;
        the address table only when the order of several addresses, or a
        router, depends on it. */
-    if (bAnyBound && IsRouterNeeded(aHosts, pReading->cHosts, aRanges, iCount)) {
+    if (bAnyBound &&
+        IsRouterNeeded(aHosts, pReading->cHosts, pReading->aRanges, pReading->cRanges)) {
         pReading->bHelper = LoadRouterTables();
         pReading->bRoutersRead = pReading->bHelper;
     } else {
@@ -164,13 +164,12 @@ static void KeepCurrentRouter(const HostReading *pReading, const HostRouter *pHo
 
 int FindLocation(const HostReading *pReading, int bFinal, uint32_t *puGateway)
 {
-    BoundRange aRanges[MAX_DETECTION_ROWS];
+    const BoundRange *aRanges = pReading->aRanges;
     HostRouter aHosts[MAX_HOST_ADDRESSES];
     uint32_t auGateway[MAX_HOST_ADDRESSES];
-    int iCount, bAnyBound, h, cHosts = pReading->cHosts, iFound, iHost, iMatch;
+    int iCount = pReading->cRanges, h, cHosts = pReading->cHosts, iFound, iHost, iMatch;
 
     *puGateway = 0;
-    iCount = ReadRanges(aRanges, &bAnyBound);
     CopyHostAddresses(pReading, aHosts);
     for (h = 0; h < cHosts; h++) {
         auGateway[h] = 0;

@@ -74,10 +74,13 @@ typedef struct HostReading {
     int bRoutesKnown;
     /* The neighbour table was read too: FindRouter answers for them. */
     int bRoutersRead;
+    /* The detection rows' ranges and routers, read with the addresses. */
+    BoundRange aRanges[MAX_DETECTION_ROWS];
+    int cRanges;
 } HostReading;
 
-/* Resolves the host's addresses and reads the tables that their order and
-   the rows' routers need. */
+/* Resolves the host's addresses, reads the detection rows' ranges, and
+   reads the tables that the addresses' order and the rows' routers need. */
 void ReadHost(HostReading *pReading);
 /* The first address of that order, in network order; 0 when there is none. */
 u_long ReadFirstHostAddress(void);
