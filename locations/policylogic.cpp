@@ -185,20 +185,18 @@ const LocationRecord *GetLocationInForce(const PolicyRecord *pMachine, const Pol
 void ComposeStoredSettings(const AutoSettingsRecord *pDialog, const AutoSettingsRecord *pOwn,
                            unsigned int uManaged, AutoSettingsRecord *pStore)
 {
-    const AutoSettingsRecord *pFrom;
-
     if (pStore != pDialog)
         memcpy(pStore, pDialog, sizeof(*pStore));
-    pFrom = (uManaged & POLICY_SET_BY_IP) ? pOwn : pDialog;
-    pStore->bSetByIP = pFrom->bSetByIP;
-    pFrom = (uManaged & POLICY_IF_NO_MATCH) ? pOwn : pDialog;
-    pStore->bIfNoMatch = pFrom->bIfNoMatch;
+    if (uManaged & POLICY_SET_BY_IP)
+        pStore->bSetByIP = pOwn->bSetByIP;
+    if (uManaged & POLICY_IF_NO_MATCH)
+        pStore->bIfNoMatch = pOwn->bIfNoMatch;
     if (uManaged & POLICY_NO_MATCH_PRINTER)
         memcpy(pStore->szNoMatchPrinter, pOwn->szNoMatchPrinter, sizeof(pStore->szNoMatchPrinter));
-    pFrom = (uManaged & POLICY_ICON_ACTION) ? pOwn : pDialog;
-    pStore->iIconAction = pFrom->iIconAction;
-    pFrom = (uManaged & POLICY_NOTIFY_ON_SWITCH) ? pOwn : pDialog;
-    pStore->bNotifyOnSwitch = pFrom->bNotifyOnSwitch;
+    if (uManaged & POLICY_ICON_ACTION)
+        pStore->iIconAction = pOwn->iIconAction;
+    if (uManaged & POLICY_NOTIFY_ON_SWITCH)
+        pStore->bNotifyOnSwitch = pOwn->bNotifyOnSwitch;
     if (uManaged & POLICY_NO_USER_LOCATIONS) {
         pStore->iAutoPrinterCount = pOwn->iAutoPrinterCount;
         memcpy(pStore->locations, pOwn->locations, sizeof(pStore->locations));
